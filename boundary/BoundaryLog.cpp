@@ -1,0 +1,8 @@
+#include "BoundaryLog.h"
+
+Q_LOGGING_CATEGORY(boundaryCategory, "vesk.plugin.aura_mb_dll", QtDebugMsg)
+
+const QLoggingCategory &boundaryLog()
+{
+    return boundaryCategory();
+}

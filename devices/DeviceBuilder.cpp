@@ -1,0 +1,134 @@
+#include "DeviceBuilder.h"
+
+#include "DeviceTypes.h"
+#include "platform/BstrString.h"
+#include "sdk/AuraSdkLog.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+std::string imageName(std::int32_t type, const char *suffix)
+{
+    return deviceTypeName(type).toStdString() + "-" + suffix;
+}
+
+void logFailure(const char *call, HRESULT hr, const char *closing = ")")
+{
+    qCCritical(auraSdkControllerLog) << call << hresultText(hr) << closing;
+}
+
+} // namespace
+
+std::vector<LedPosition> buildLedPositions(std::int32_t type, std::int32_t ledCount)
+{
+    std::vector<LedPosition> positions;
+    const std::int32_t base = ledIdBase(type);
+    if (ledCount > 0)
+        positions.reserve(std::size_t(ledCount));
+    for (std::int32_t i = 0; i < ledCount; ++i)
+        positions.push_back({base + i, double(i), 0.0, 1});
+    return positions;
+}
+
+std::vector<LedZone> buildLedZones(std::int32_t type, IAuraRgbLightCollection *lights,
+                                   std::int32_t ledCount)
+{
+    std::vector<LedZone> zones;
+    const std::int32_t base = ledIdBase(type);
+    for (std::int32_t i = 0; i < ledCount; ++i) {
+        ComPtr<IAuraRgbLight> light;
+        HRESULT hr = lights->get_Item(i, light.receive());
+        if (FAILED(hr)) {
+            logFailure("Failed IAuraRgbLightCollection::get_Item() with HRESULT(", hr);
+            continue;
+        }
+        if (!light)
+            continue;
+        BstrHolder name;
+        hr = light->get_Name(name.receive());
+        if (FAILED(hr)) {
+            logFailure("Failed IAuraRgbLight::get_Name() with HRESULT(", hr);
+            continue;
+        }
+        const QString zoneName = toQString(name);
+        zones.push_back({base + i, std::string(), 2, zoneName.toStdString()});
+        qCDebug(auraSdkControllerLog).nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
+    }
+    return zones;
+}
+
+DeviceBuildResult buildDeviceData(IAuraSyncDeviceCollection *collection, std::int32_t index,
+                                  std::int32_t type)
+{
+    ComPtr<IAuraSyncDevice> device;
+    HRESULT hr = collection->get_Item(index, device.receive());
+    if (FAILED(hr)) {
+        logFailure("Failed IAuraSyncDeviceCollection::get_Item() with HRESULT(", hr);
+        return {};
+    }
+    // A device that failed to arrive is caught by the validity check below, after the name.
+    BstrHolder rawName;
+    if (device) {
+        hr = device->get_Name(rawName.receive());
+        if (FAILED(hr)) {
+            logFailure("Failed IAuraSyncDevice::get_Name() with HRESULT(", hr);
+            return {};
+        }
+    }
+    QString name = toQString(rawName);
+    if (type == AuraMotherboardType && name == QLatin1String("Mainboard_Master"))
+        name = QStringLiteral("ASUS Motherboard");
+    const QByteArray id = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Md5).toHex();
+
+    ComPtr<IAuraRgbLightCollection> lights;
+    std::int32_t ledCount = 0;
+    if (device) {
+        hr = device->get_Lights(lights.receive());
+        if (FAILED(hr)) {
+            logFailure("Failed IAuraSyncDevice::get_Lights() with HRESULT(", hr);
+            return {};
+        }
+    }
+    if (lights) {
+        int count = 0;
+        hr = lights->get_Count(&count);
+        if (FAILED(hr)) {
+            logFailure("Failed IAuraRgbLightCollection::get_Count() with HRESULT(", hr);
+            return {};
+        }
+        ledCount = count;
+    }
+    if (!device || !lights || name.isEmpty() || id.isEmpty()) {
+        qCDebug(auraSdkControllerLog).nospace()
+            << "Device #" << index << ": Invalid data received. Skipping this device";
+        return {};
+    }
+    qCDebug(auraSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
+                                            << "; id:" << id << "; Leds Count: " << ledCount;
+
+    DeviceData data;
+    data.ledPositions = buildLedPositions(type, ledCount);
+    std::vector<LedZone> zones = buildLedZones(type, lights.get(), ledCount);
+    for (std::int32_t i = 0; i < ledCount; ++i) {
+        ComPtr<IAuraRgbLight> light;
+        hr = lights->get_Item(i, light.receive());
+        if (FAILED(hr)) {
+            logFailure("Failed IAuraRgbLightCollection::get_Item() during enumeration with HRESULT(",
+                       hr, ").");
+            continue;
+        }
+        if (light)
+            data.ledsMap.insert(data.ledPositions[std::size_t(i)].ledId, light);
+    }
+    data.device = device;
+    data.friendlyName = name.toStdString();
+    data.promoImage = imageName(type, "promo.png");
+    data.thumbnailImage = imageName(type, "thumbnail.png");
+    DeviceView view;
+    view.hullLayoutMaskImage = imageName(type, "hullLayoutMask.png");
+    view.deviceViewImage = imageName(type, "device_view.png");
+    view.ledZones = std::move(zones);
+    data.deviceViews.push_back(std::move(view));
+    return {id, data};
+}

@@ -1,0 +1,77 @@
+// The worker's picture of one lighting device and the containers that hold them.
+//
+// Records are values: copying a DeviceData copies names, positions and views, takes one more
+// reference on the SDK device and shares ledsMap (implicitly shared; a change detaches and takes a
+// reference on every light). Copies taken outside the worker thread are only read for their plain
+// fields; nobody calls the SDK through them.
+#pragma once
+
+#include "platform/ComPtr.h"
+#include "sdk/AuraSdkInterfaces.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Same fields, order and types as the host's LED position record.
+struct LedPosition
+{
+    std::int32_t ledId = 0;
+    double x = 0.0;
+    double y = 0.0;
+    std::int32_t positionKind = 0;
+};
+
+struct LedZone
+{
+    std::int32_t ledId = 0;
+    std::string label;
+    std::int32_t zoneKind = 0;
+    std::string zoneName; // the SDK's name of the light, UTF-8
+};
+
+struct DeviceView
+{
+    std::string hullLayoutMaskImage;
+    std::string deviceViewImage;
+    std::vector<LedZone> ledZones;
+};
+
+// A default record (null device, everything empty) stands for "no such device".
+struct DeviceData
+{
+    ComPtr<IAuraSyncDevice> device;
+    QMap<std::int32_t, ComPtr<IAuraRgbLight>> ledsMap; // the lights that could be loaded
+    std::string friendlyName; // UTF-8; the device id is the MD5 of it
+    std::vector<LedPosition> ledPositions; // one per LED, in LED index order
+    std::vector<DeviceView> deviceViews;
+    std::string promoImage;
+    std::string thumbnailImage;
+};
+
+// The LED ids given to one additional motherboard of a merged device: [firstLedId, endLedId).
+struct LedIdRange
+{
+    std::int32_t firstLedId = 0;
+    std::int32_t endLedId = 0;
+};
+
+inline bool operator==(const LedIdRange &a, const LedIdRange &b)
+{
+    return a.firstLedId == b.firstLedId && a.endLedId == b.endLedId;
+}
+
+inline uint qHash(const LedIdRange &range, uint /*seed*/ = 0)
+{
+    return uint(range.firstLedId ^ range.endLedId);
+}
+
+// Device id (32 lower-case hex characters) to record; the merged motherboard counts as one.
+using DeviceMap = QHash<QByteArray, DeviceData>;
+// For a merged device only: the SDK device of each additional board, by its LED id range.
+using SubDeviceMap = QHash<LedIdRange, ComPtr<IAuraSyncDevice>>;
+using CombinedSubDeviceMap = QHash<QByteArray, SubDeviceMap>;

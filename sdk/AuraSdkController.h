@@ -1,0 +1,36 @@
+// The boundary's one way to the SDK: owns the worker thread and the worker living on it.
+// Opening and closing the connection are posted and return at once; a colour frame blocks its
+// caller until the worker has run it; the lookups run directly on the caller's thread.
+#pragma once
+
+#include "AuraSdkWorker.h"
+
+#include <QThread>
+
+#include <memory>
+
+class AuraSdkController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AuraSdkController(QObject *parent = nullptr);
+    // Closes an open connection on the worker thread, ends the thread, then deletes the worker.
+    ~AuraSdkController() override;
+
+    void initialize();
+    void uninitialize();
+
+    // Blocks until the worker thread has run the frame. Never call it from the worker thread.
+    void setLedsColors(const QByteArray &deviceId, const QVector<TalvernPluginLedColor> &colours);
+
+    // Any thread; internally locked.
+    DeviceData deviceData(const QByteArray &deviceId) const { return worker->deviceData(deviceId); }
+    QList<QByteArray> connectedDeviceIds() const { return worker->connectedDeviceIds(); }
+
+Q_SIGNALS:
+    void enumerationCompleted();
+
+private:
+    std::unique_ptr<AuraSdkWorker> worker;
+    QThread thread; // declared after worker: destroyed first
+};

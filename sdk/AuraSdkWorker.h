@@ -1,0 +1,45 @@
+// Owns the connection to the vendor SDK. Lives on the controller's worker thread: COM is set up
+// apartment-threaded there and every SDK object is created and called there.
+//
+// Invariant: sdk is non-null exactly while initialized is true, and then this thread holds one
+// CoInitializeEx that uninitialize() balances.
+#pragma once
+
+#include "devices/DeviceStore.h"
+#include "sdk/LedColourApplication.h"
+
+#include <QObject>
+
+#include <atomic>
+
+class AuraSdkWorker : public QObject
+{
+    Q_OBJECT
+public:
+    AuraSdkWorker();
+    ~AuraSdkWorker() override;
+
+    // Worker thread. Opens the connection and enumerates; ignored while open.
+    void initialize();
+    // Worker thread. Drops the devices and closes the connection; ignored while closed.
+    void uninitialize();
+    // Any thread.
+    bool isInitialized() const { return initialized.load(); }
+
+    // Worker thread. Dropped silently while the connection is closed.
+    void setLedsColors(const QByteArray &deviceId, const QVector<TalvernPluginLedColor> &colours);
+    // Worker thread, from initialize().
+    void enumerate(std::int32_t type);
+
+    // Any thread; under the store's mutex.
+    DeviceData deviceData(const QByteArray &deviceId) const { return store.deviceData(deviceId); }
+    QList<QByteArray> connectedDeviceIds() const { return store.connectedDeviceIds(); }
+
+Q_SIGNALS:
+    void enumerationCompleted();
+
+private:
+    std::atomic<bool> initialized{false};
+    ComPtr<IAuraSdk2> sdk;
+    DeviceStore store; // the mutex, devices and combinedSubDevices
+};
