@@ -17,7 +17,10 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override { return record("GetTypeInfoCount"); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *) override
+    {
+        return record("GetTypeInfoCount");
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override
     {
         return record("GetTypeInfo");

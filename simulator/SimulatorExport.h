@@ -1,0 +1,12 @@
+// Symbol visibility of the substitute SDK's control interface, used by tests and the host emulator.
+#pragma once
+
+#if defined(_WIN32)
+#if defined(AURA_SIMULATOR_BUILD)
+#define AURA_SIMULATOR_EXPORT __declspec(dllexport)
+#else
+#define AURA_SIMULATOR_EXPORT __declspec(dllimport)
+#endif
+#else
+#define AURA_SIMULATOR_EXPORT __attribute__((visibility("default")))
+#endif

@@ -1,0 +1,356 @@
+// Discovery against the substitute SDK: the worker opens the connection, enumerates the
+// motherboards, merges several into one device and closes again, logging every SDK failure.
+#include "LogCapture.h"
+#include "SimulatorRegistration.h"
+#include "devices/DeviceEnumeration.h"
+#include "sdk/AuraSdkLog.h"
+#include "sdk/AuraSdkWorker.h"
+#include "simulator/SimulatorControl.h"
+
+#include <QLoggingCategory>
+
+#include <gtest/gtest.h>
+
+extern SimulatorRegistration *g_simulatorRegistration;
+
+namespace {
+
+// printf 'ASUS Motherboard' | md5sum
+const QByteArray asusMotherboardId("898552927ce27c02346080005d3973cd");
+const char category[] = "vesk.plugin.aura_sdk_controller";
+constexpr int base = 0x20001;
+
+TalvernPluginLedColor colour(int ledId, int r, int g, int b)
+{
+    return { ledId, r, g, b };
+}
+
+SimulatedColour rgb(int r, int g, int b)
+{
+    return { quint8(r), quint8(g), quint8(b) };
+}
+
+std::vector<int> positionIds(const DeviceData &data)
+{
+    std::vector<int> ids;
+    for (const LedPosition &position : data.ledPositions)
+        ids.push_back(position.ledId);
+    return ids;
+}
+
+std::vector<int> mapIds(const DeviceData &data)
+{
+    const QList<int> keys = data.ledsMap.keys();
+    return std::vector<int>(keys.begin(), keys.end());
+}
+
+std::vector<int> zoneIds(const DeviceData &data)
+{
+    std::vector<int> ids;
+    for (const LedZone &zone : data.deviceViews.at(0).ledZones)
+        ids.push_back(zone.ledId);
+    return ids;
+}
+
+class Discovery : public testing::Test
+{
+protected:
+    void SetUp() override { g_simulatorRegistration->setRegistered(true); }
+    // Nothing of the SDK may outlive the worker, and COM must be undone on every thread.
+    void TearDown() override
+    {
+        QLoggingCategory::setFilterRules(QString());
+        EXPECT_EQ(control.liveObjects(), 0);
+        EXPECT_EQ(control.outstandingReferences(), 0);
+        EXPECT_EQ(control.foreignThreadCalls(), 0);
+        EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
+        g_simulatorRegistration->setRegistered(true);
+    }
+    void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {})
+    {
+        Scenario scenario;
+        scenario.boards = boards;
+        scenario.faults = faults;
+        control.setScenario(scenario);
+    }
+
+    SimulatorControl &control = SimulatorControl::instance();
+    LogCapture log;
+};
+
+TEST_F(Discovery, OneMotherboardIsRenamedAndDescribed)
+{
+    BoardScenario board;
+    board.name = QStringLiteral("Mainboard_Master");
+    board.lightNames =
+        QStringList { QStringLiteral("Led A"), QStringLiteral("Led B"), QStringLiteral("Led C") };
+    use({ board });
+    AuraSdkWorker worker;
+    int completed = 0;
+    QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+
+    worker.initialize();
+    ASSERT_TRUE(worker.isInitialized());
+    EXPECT_EQ(completed, 1);
+    EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { asusMotherboardId });
+    {
+        const DeviceData data = worker.deviceData(asusMotherboardId);
+        EXPECT_EQ(data.friendlyName, "ASUS Motherboard");
+        ASSERT_EQ(data.ledPositions.size(), 3u);
+        EXPECT_EQ(data.ledPositions[2].ledId, base + 2);
+        EXPECT_EQ(data.ledPositions[2].x, 2.0);
+        EXPECT_EQ(data.ledPositions[2].y, 0.0);
+        EXPECT_EQ(data.ledPositions[2].positionKind, 1);
+        EXPECT_EQ(data.ledsMap.keys(), (QList<int> { base, base + 1, base + 2 }));
+        EXPECT_EQ(data.promoImage, "Motherboard-promo.png");
+        EXPECT_EQ(data.thumbnailImage, "Motherboard-thumbnail.png");
+        ASSERT_EQ(data.deviceViews.size(), 1u);
+        EXPECT_EQ(data.deviceViews[0].hullLayoutMaskImage, "Motherboard-hullLayoutMask.png");
+        EXPECT_EQ(data.deviceViews[0].deviceViewImage, "Motherboard-device_view.png");
+        const std::vector<LedZone> &zones = data.deviceViews[0].ledZones;
+        ASSERT_EQ(zones.size(), 3u);
+        EXPECT_EQ(zones[1].ledId, base + 1);
+        EXPECT_EQ(zones[1].zoneKind, 2);
+        EXPECT_EQ(zones[1].zoneName, "Led B");
+        EXPECT_TRUE(zones[1].label.empty());
+    }
+    EXPECT_TRUE(log.contains(QStringLiteral(
+        "Device #0; friendly name: \"ASUS Motherboard\"; id:\"898552927ce27c02346080005d3973cd\"; "
+        "Leds Count: 3")));
+
+    // Opening again while open changes nothing.
+    worker.initialize();
+    EXPECT_EQ(completed, 1);
+    EXPECT_EQ(control.startCalls(), 1);
+
+    worker.uninitialize();
+    EXPECT_FALSE(worker.isInitialized());
+    EXPECT_TRUE(worker.connectedDeviceIds().isEmpty());
+    EXPECT_EQ(control.stopCalls(), 1);
+    const QVector<CallRecord> journal = control.journal();
+    ASSERT_GE(journal.size(), 3);
+    EXPECT_EQ(journal.front().method, QStringLiteral("StartControl"));
+    EXPECT_EQ(journal.at(1).method, QStringLiteral("Enumerate"));
+    EXPECT_EQ(journal.at(1).arguments, QStringLiteral("65536"));
+    EXPECT_EQ(journal.back().method, QStringLiteral("StopControl"));
+    EXPECT_EQ(journal.back().arguments, QStringLiteral("0"));
+}
+
+TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4),
+          BoardScenario::withLights(QStringLiteral("Second Board"), 3),
+          BoardScenario::withLights(QStringLiteral("Third Board"), 2) });
+    DeviceStore store;
+    ComPtr<IAuraSdk2> sdk;
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+                               sdk.receiveVoid()),
+              S_OK);
+    enumerateDevices(sdk.get(), AuraMotherboardType, store);
+
+    ASSERT_EQ(store.devices().keys(), QList<QByteArray> { asusMotherboardId });
+    const DeviceData &data = store.devices().value(asusMotherboardId);
+    const std::vector<int> all { base,     base + 1, base + 2, base + 3, base + 4,
+                                 base + 5, base + 6, base + 7, base + 8 };
+    EXPECT_EQ(positionIds(data), all);
+    EXPECT_EQ(zoneIds(data), all);
+    EXPECT_EQ(mapIds(data), all);
+    EXPECT_EQ(data.deviceViews[0].ledZones[4].zoneName, "LED 1"); // board 1's first light
+    const SubDeviceMap subDevices = store.combinedSubDevices().value(asusMotherboardId);
+    EXPECT_EQ(subDevices.size(), 2);
+    EXPECT_TRUE(subDevices.contains({ base + 4, base + 7 }));
+    EXPECT_TRUE(subDevices.contains({ base + 7, base + 9 }));
+
+    // A frame reaches every board, with the low 8 bits of each component, and each board
+    // shows it through its own Apply.
+    applyLedColours(store, asusMotherboardId,
+                    { colour(base, 0x1FF, 0x100, 7), colour(base + 4, 1, 2, 3),
+                      colour(base + 8, 300, 40, 50) });
+    EXPECT_EQ(control.latchedColours(0).at(0), rgb(0xFF, 0, 7));
+    EXPECT_EQ(control.latchedColours(1).at(0), rgb(1, 2, 3));
+    EXPECT_EQ(control.latchedColours(2).at(1), rgb(44, 40, 50));
+    EXPECT_EQ(control.applyCount(0), 1);
+    EXPECT_EQ(control.applyCount(1), 1);
+    EXPECT_EQ(control.applyCount(2), 1);
+
+    store.clear();
+    sdk.reset();
+    CoUninitialize();
+}
+
+// One light of a further board cannot be read: its id is left out and every other LED keeps its
+// own id, so colours still reach the LED they were meant for.
+TEST_F(Discovery, AFailedLightOfAFurtherBoardLeavesAGap)
+{
+    FaultRule fault;
+    fault.object = QStringLiteral("lights:1");
+    fault.method = QStringLiteral("get_Item");
+    fault.index = 1;
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2),
+          BoardScenario::withLights(QStringLiteral("Second Board"), 3),
+          BoardScenario::withLights(QStringLiteral("Third Board"), 1) },
+        { fault });
+    DeviceStore store;
+    ComPtr<IAuraSdk2> sdk;
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+                               sdk.receiveVoid()),
+              S_OK);
+    enumerateDevices(sdk.get(), AuraMotherboardType, store);
+
+    const DeviceData &data = store.devices().value(asusMotherboardId);
+    EXPECT_EQ(positionIds(data),
+              (std::vector<int> { base, base + 1, base + 2, base + 3, base + 4, base + 5 }));
+    const std::vector<int> gap { base, base + 1, base + 2, base + 4, base + 5 };
+    EXPECT_EQ(zoneIds(data), gap);
+    EXPECT_EQ(mapIds(data), gap);
+    const SubDeviceMap subDevices = store.combinedSubDevices().value(asusMotherboardId);
+    EXPECT_TRUE(subDevices.contains({ base + 2, base + 5 }));
+    EXPECT_TRUE(subDevices.contains({ base + 5, base + 6 }));
+    const QStringList critical = log.texts(category, QtCriticalMsg);
+    EXPECT_TRUE(critical.contains(QStringLiteral(
+        "Failed IAuraRgbLightCollection::get_Item() with HRESULT( \"0xFFFFFFFF80004005\" )")));
+    EXPECT_TRUE(critical.contains(
+        QStringLiteral("Failed IAuraRgbLightCollection::get_Item() during enumeration with "
+                       "HRESULT( \"0xFFFFFFFF80004005\" ).")));
+
+    applyLedColours(store, asusMotherboardId,
+                    { colour(base + 2, 10, 0, 0), colour(base + 3, 20, 0, 0),
+                      colour(base + 4, 30, 0, 0), colour(base + 5, 40, 0, 0) });
+    EXPECT_EQ(control.latchedColours(1),
+              (QVector<SimulatedColour> { rgb(10, 0, 0), rgb(0, 0, 0), rgb(30, 0, 0) }));
+    EXPECT_EQ(control.latchedColours(2), QVector<SimulatedColour> { rgb(40, 0, 0) });
+
+    store.clear();
+    sdk.reset();
+    CoUninitialize();
+}
+
+// SDK failures while enumerating leave the connection open with what could be read, and the
+// signal is still emitted.
+TEST_F(Discovery, SdkFailuresAreLoggedAndTheConnectionStaysOpen)
+{
+    struct Case
+    {
+        const char *object;
+        const char *method;
+        const char *line;
+    };
+    const Case cases[] = {
+        { "sdk", "Enumerate",
+          "Failed IAuraSdk::Enumerate() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+        { "devices", "get_Count",
+          "Failed IAuraSyncDeviceCollection::get_Count() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+        { "devices", "get_Item",
+          "Failed IAuraSyncDeviceCollection::get_Item() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+        { "board:0", "get_Name",
+          "Failed IAuraSyncDevice::get_Name() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+        { "board:0", "get_Lights",
+          "Failed IAuraSyncDevice::get_Lights() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+        { "lights:0", "get_Count",
+          "Failed IAuraRgbLightCollection::get_Count() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        FaultRule fault;
+        fault.object = QLatin1String(c.object);
+        fault.method = QLatin1String(c.method);
+        use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) }, { fault });
+        log.clear();
+        AuraSdkWorker worker;
+        int completed = 0;
+        QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+        worker.initialize();
+        EXPECT_TRUE(worker.isInitialized());
+        EXPECT_EQ(completed, 1);
+        EXPECT_TRUE(worker.connectedDeviceIds().isEmpty());
+        EXPECT_EQ(log.texts(category, QtCriticalMsg), QStringList { QLatin1String(c.line) });
+    }
+
+    // No boards at all is not a failure.
+    use({});
+    log.clear();
+    AuraSdkWorker worker;
+    int completed = 0;
+    QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+    worker.initialize();
+    EXPECT_TRUE(worker.isInitialized());
+    EXPECT_EQ(completed, 1);
+    EXPECT_TRUE(log.texts(category, QtCriticalMsg).isEmpty());
+}
+
+TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    AuraSdkWorker worker;
+    int completed = 0;
+    QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+
+    g_simulatorRegistration->setRegistered(false);
+    worker.initialize();
+    EXPECT_FALSE(worker.isInitialized());
+    EXPECT_EQ(
+        log.texts(category, QtCriticalMsg),
+        QStringList { QStringLiteral("Failed call to create instance of AuraSdk with HRESULT: "
+                                     "\"0xFFFFFFFF80040154\"") });
+    EXPECT_EQ(CompatApartmentInitCount(), 0);
+    worker.setLedsColors(asusMotherboardId, { colour(base, 1, 1, 1) }); // dropped silently
+    EXPECT_EQ(control.applyCount(0), 0);
+
+    // The thread already belongs to a multithreaded apartment.
+    g_simulatorRegistration->setRegistered(true);
+    log.clear();
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    worker.initialize();
+    EXPECT_FALSE(worker.isInitialized());
+    EXPECT_EQ(log.texts(category, QtCriticalMsg),
+              QStringList { QStringLiteral(
+                  "Failed call to ::CoInitializeEx() with HRESULT: \"0xFFFFFFFF80010106\"") });
+    EXPECT_EQ(CompatApartmentInitCount(), 1);
+    CoUninitialize();
+
+    // With critical lines switched off nothing is written and the outcome is the same.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("vesk.plugin.aura_sdk_controller.critical=false"));
+    g_simulatorRegistration->setRegistered(false);
+    log.clear();
+    worker.initialize();
+    EXPECT_FALSE(worker.isInitialized());
+    EXPECT_TRUE(log.messages().isEmpty());
+
+    // A later opening succeeds.
+    g_simulatorRegistration->setRegistered(true);
+    worker.initialize();
+    EXPECT_TRUE(worker.isInitialized());
+    EXPECT_EQ(completed, 1);
+}
+
+TEST_F(Discovery, ReopeningStartsAfreshAndDestructionCloses)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    {
+        AuraSdkWorker worker;
+        worker.uninitialize(); // never opened: no COM call at all
+        EXPECT_TRUE(control.journal().isEmpty());
+        worker.initialize();
+        worker.uninitialize();
+        EXPECT_EQ(control.liveObjects(), 0);
+        worker.initialize();
+        EXPECT_EQ(control.startCalls(), 2);
+        EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { asusMotherboardId });
+        EXPECT_EQ(worker.deviceData(asusMotherboardId).ledPositions.size(), 2u);
+        EXPECT_GT(control.liveObjects(), 0);
+    }
+    EXPECT_EQ(control.stopCalls(), 2);
+}
+
+TEST(ResultCodeText, WritesSixteenUpperCaseDigitsForFailures)
+{
+    EXPECT_EQ(hresultText(static_cast<HRESULT>(0x80004005u)), QStringLiteral("0xFFFFFFFF80004005"));
+    EXPECT_EQ(hresultText(static_cast<HRESULT>(0x8007000Eu)), QStringLiteral("0xFFFFFFFF8007000E"));
+    EXPECT_EQ(hresultText(1), QStringLiteral("0x1"));
+    EXPECT_EQ(hresultText(0xABC), QStringLiteral("0xABC"));
+}
+
+} // namespace
