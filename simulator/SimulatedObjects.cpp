@@ -320,6 +320,6 @@ IAuraSdk2 *createSimulatedSdk()
     Target target;
     target.kind = Target::Sdk;
     target.generation = SimulatorControl::instance().generation();
-    target.apartment = std::this_thread::get_id();
+    target.apartment = QThread::currentThreadId();
     return new SimulatedSdk(target);
 }

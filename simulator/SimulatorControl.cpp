@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-#include <mutex>
+#include <QMutex>
+#include <QThread>
 
 namespace {
 
@@ -79,7 +80,7 @@ struct ActiveFault
 
 struct SimulatorControl::State
 {
-    mutable std::mutex mutex;
+    mutable QMutex mutex;
     quint64 generation = 1;
     Scenario scenario;
     QVector<BoardState> boards;
@@ -123,7 +124,7 @@ SimulatorControl::~SimulatorControl() = default;
 
 void SimulatorControl::setScenario(const Scenario &scenario)
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     State &state = *m_state;
     ++state.generation;
     state.scenario = scenario;
@@ -148,27 +149,27 @@ void SimulatorControl::setScenario(const Scenario &scenario)
 
 Scenario SimulatorControl::scenario() const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return m_state->scenario;
 }
 
 void SimulatorControl::addFault(const FaultRule &fault)
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     m_state->scenario.faults.append(fault);
     m_state->faults.append({ fault, 0 });
 }
 
 void SimulatorControl::clearFaults()
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     m_state->scenario.faults.clear();
     m_state->faults.clear();
 }
 
 void SimulatorControl::setApplyDelay(int board, int milliseconds)
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     if (board >= 0 && board < m_state->boards.size()) {
         m_state->boards[board].applyDelayMs = milliseconds;
         m_state->scenario.boards[board].applyDelayMs = milliseconds;
@@ -177,25 +178,25 @@ void SimulatorControl::setApplyDelay(int board, int milliseconds)
 
 void SimulatorControl::setJournalEnabled(bool enabled)
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     m_state->journalEnabled = enabled;
 }
 
 QVector<CallRecord> SimulatorControl::journal() const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return m_state->journal;
 }
 
 void SimulatorControl::clearJournal()
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     m_state->journal.clear();
 }
 
 int SimulatorControl::countCalls(const QString &object, const QString &method) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     int count = 0;
     for (const CallRecord &record : m_state->journal) {
         if (!method.isEmpty() && record.method != method)
@@ -212,7 +213,7 @@ int SimulatorControl::countCalls(const QString &object, const QString &method) c
 
 QVector<SimulatedColour> SimulatorControl::currentColours(int board) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     QVector<SimulatedColour> colours;
     if (board >= 0 && board < m_state->boards.size()) {
         for (const LightState &light : m_state->boards.at(board).lights)
@@ -223,7 +224,7 @@ QVector<SimulatedColour> SimulatorControl::currentColours(int board) const
 
 QVector<SimulatedColour> SimulatorControl::latchedColours(int board) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     QVector<SimulatedColour> colours;
     if (board >= 0 && board < m_state->boards.size()) {
         for (const LightState &light : m_state->boards.at(board).lights)
@@ -234,19 +235,19 @@ QVector<SimulatedColour> SimulatorControl::latchedColours(int board) const
 
 int SimulatorControl::applyCount(int board) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return board >= 0 && board < m_state->boards.size() ? m_state->boards.at(board).applyCount : 0;
 }
 
 int SimulatorControl::startCalls() const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return m_state->startCalls;
 }
 
 int SimulatorControl::stopCalls() const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return m_state->stopCalls;
 }
 
@@ -263,13 +264,13 @@ void SimulatorControl::objectDestroyed()
 
 quint64 SimulatorControl::generation() const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return m_state->generation;
 }
 
 QVector<int> SimulatorControl::boardsOfType(quint64 generation, int type) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     QVector<int> boards;
     if (generation != m_state->generation)
         return boards;
@@ -282,13 +283,13 @@ QVector<int> SimulatorControl::boardsOfType(quint64 generation, int type) const
 
 int SimulatorControl::boardCount(quint64 generation) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     return generation == m_state->generation ? m_state->boards.size() : 0;
 }
 
 bool SimulatorControl::boardName(const Target &target, QString *name) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     const BoardState *board = m_state->board(target);
     if (board)
         *name = board->name;
@@ -297,7 +298,7 @@ bool SimulatorControl::boardName(const Target &target, QString *name) const
 
 bool SimulatorControl::lightCount(const Target &target, int *count) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     const BoardState *board = m_state->board(target);
     if (board)
         *count = board->lights.size();
@@ -306,7 +307,7 @@ bool SimulatorControl::lightCount(const Target &target, int *count) const
 
 bool SimulatorControl::lightName(const Target &target, QString *name) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     const LightState *light = m_state->light(target);
     if (light)
         *name = light->name;
@@ -315,7 +316,7 @@ bool SimulatorControl::lightName(const Target &target, QString *name) const
 
 bool SimulatorControl::putComponent(const Target &target, int component, quint8 value)
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     LightState *light = m_state->light(target);
     if (!light)
         return false;
@@ -326,14 +327,14 @@ bool SimulatorControl::putComponent(const Target &target, int component, quint8 
 
 int SimulatorControl::applyDelay(const Target &target) const
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     const BoardState *board = m_state->board(target);
     return board ? board->applyDelayMs : 0;
 }
 
 bool SimulatorControl::apply(const Target &target)
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     BoardState *board = m_state->board(target);
     if (!board)
         return false;
@@ -345,13 +346,13 @@ bool SimulatorControl::apply(const Target &target)
 
 void SimulatorControl::started()
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     ++m_state->startCalls;
 }
 
 void SimulatorControl::stopped()
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    QMutexLocker lock(&m_state->mutex);
     ++m_state->stopCalls;
 }
 
@@ -362,10 +363,10 @@ SimulatorControl::Call::Call(const Target &target, const char *method, int index
     , m_argument(argument)
 {
     SimulatorControl &control = instance();
-    if (target.apartment != std::this_thread::get_id())
+    if (target.apartment != QThread::currentThreadId())
         ++control.m_foreignCalls;
     State &state = *control.m_state;
-    std::lock_guard<std::mutex> lock(state.mutex);
+    QMutexLocker lock(&state.mutex);
     for (ActiveFault &fault : state.faults) {
         if (fault.rule.method != QLatin1String(method)
             || (fault.rule.index >= 0 && fault.rule.index != index && index != NoArgument)
@@ -380,7 +381,7 @@ SimulatorControl::Call::Call(const Target &target, const char *method, int index
 SimulatorControl::Call::~Call()
 {
     State &state = *instance().m_state;
-    std::lock_guard<std::mutex> lock(state.mutex);
+    QMutexLocker lock(&state.mutex);
     if (!state.journalEnabled)
         return;
     CallRecord record;
@@ -393,6 +394,6 @@ SimulatorControl::Call::~Call()
         arguments.append(QString::number(m_argument));
     record.arguments = arguments.join(QLatin1Char(','));
     record.result = m_result;
-    record.thread = std::this_thread::get_id();
+    record.thread = QThread::currentThreadId();
     state.journal.append(record);
 }

@@ -7,10 +7,11 @@
 #include <QString>
 #include <QVector>
 
+#include <QtGlobal>
+
 #include <atomic>
 #include <climits>
 #include <memory>
-#include <thread>
 
 struct AURA_SIMULATOR_EXPORT SimulatedColour
 {
@@ -31,7 +32,7 @@ struct AURA_SIMULATOR_EXPORT CallRecord
     QString method;
     QString arguments; // decimal, comma separated; out parameters are not listed
     HRESULT result = S_OK;
-    std::thread::id thread;
+    Qt::HANDLE thread = nullptr;
 };
 
 class AURA_SIMULATOR_EXPORT SimulatorControl
@@ -73,7 +74,7 @@ public:
         int board = -1;
         int light = -1;
         quint64 generation = 0; // the scenario the object belongs to
-        std::thread::id apartment;
+        Qt::HANDLE apartment = nullptr;
     };
     class Call;
     void objectCreated();
