@@ -80,6 +80,21 @@ public:
 
 protected:
     virtual bool isOwnInterface(REFIID) const { return false; }
+    // get_Name of a board or a light: the caller owns the BSTR.
+    HRESULT nameCall(BSTR *name, bool (SimulatorControl::*read)(const Target &, QString *) const)
+    {
+        Call call(m_target, "get_Name");
+        if (!name)
+            return call.finish(E_POINTER);
+        *name = nullptr;
+        if (FAILED(call.injected()))
+            return call.injected();
+        QString text;
+        if (!(SimulatorControl::instance().*read)(m_target, &text))
+            return call.finish(E_FAIL);
+        *name = allocateName(text);
+        return call.finish(*name ? S_OK : E_OUTOFMEMORY);
+    }
     HRESULT notImplemented(const char *method)
     {
         Call call(m_target, method);
@@ -105,17 +120,7 @@ public:
     HRESULT STDMETHODCALLTYPE put_Blue(BYTE value) override { return put("put_Blue", 2, value); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
-        Call call(m_target, "get_Name");
-        if (!name)
-            return call.finish(E_POINTER);
-        *name = nullptr;
-        if (FAILED(call.injected()))
-            return call.injected();
-        QString text;
-        if (!SimulatorControl::instance().lightName(m_target, &text))
-            return call.finish(E_FAIL);
-        *name = allocateName(text);
-        return call.finish(*name ? S_OK : E_OUTOFMEMORY);
+        return nameCall(name, &SimulatorControl::lightName);
     }
 
 private:
@@ -197,17 +202,7 @@ public:
     HRESULT STDMETHODCALLTYPE placeholder8() override { return notImplemented("method8"); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
-        Call call(m_target, "get_Name");
-        if (!name)
-            return call.finish(E_POINTER);
-        *name = nullptr;
-        if (FAILED(call.injected()))
-            return call.injected();
-        QString text;
-        if (!SimulatorControl::instance().boardName(m_target, &text))
-            return call.finish(E_FAIL);
-        *name = allocateName(text);
-        return call.finish(*name ? S_OK : E_OUTOFMEMORY);
+        return nameCall(name, &SimulatorControl::boardName);
     }
     HRESULT STDMETHODCALLTYPE placeholder10() override { return notImplemented("method10"); }
     HRESULT STDMETHODCALLTYPE placeholder11() override { return notImplemented("method11"); }
