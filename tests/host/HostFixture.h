@@ -1,0 +1,41 @@
+// A host's session with the plug-in: the library loaded by path, the substitute SDK set up with
+// a scenario, the host's callback recorded. Every test ends with the library unloaded and
+// nothing of the SDK or of COM left behind.
+#pragma once
+
+#include "HostEvents.h"
+#include "LogCapture.h"
+#include "PluginLibrary.h"
+#include "simulator/SimulatorControl.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// printf 'ASUS Motherboard' | md5sum
+inline const QByteArray asusMotherboardId("898552927ce27c02346080005d3973cd");
+constexpr int32_t firstMotherboardLed = 0x20001;
+
+// The process's threads, from the kernel's list.
+int threadCount();
+
+class HostFixture : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {});
+    const TalvernPluginInstance &table() const { return plugin->table(); }
+    // Subscribes from this thread with the recorder as context and sets mode 2; waits until
+    // the host has been told about `devices` devices.
+    void subscribeAndRun(int devices = 1);
+    // Runs the event loop until the worker has made `count` stop calls and released the SDK.
+    bool waitForStop(int count = 1);
+
+    SimulatorControl &control = SimulatorControl::instance();
+    HostCallbackRecorder recorder;
+    LogCapture log;
+    std::unique_ptr<PluginLibrary> plugin;
+    int threadsBeforeLoad = 0;
+};

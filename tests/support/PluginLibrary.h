@@ -1,0 +1,39 @@
+// The plug-in as the host sees it: loaded by path, the four exports resolved by name, one
+// operation table. Nothing of the plug-in's internals is linked.
+#pragma once
+
+#include "boundary/TalvernPlugin.h"
+
+#include <QLibrary>
+
+class PluginLibrary
+{
+public:
+    // Loads the plug-in built by this tree and takes one table from it.
+    PluginLibrary();
+    // Frees the table and unloads, if unload() has not done so already.
+    ~PluginLibrary();
+
+    bool isLoaded() const { return m_table != nullptr; }
+    QString errorString() const { return m_library.errorString(); }
+    int32_t apiVersion() const { return m_apiVersion(); }
+    int32_t features() const { return m_features(); }
+    TalvernPluginInstance *newTable() const { return m_getInstance(); }
+    void freeTable(TalvernPluginInstance *table) const { m_freeInstance(table); }
+    // The table taken at load.
+    const TalvernPluginInstance &table() const { return *m_table; }
+
+    // Frees the table and unloads the library; true when the library left the process.
+    bool unload();
+
+    PluginLibrary(const PluginLibrary &) = delete;
+    PluginLibrary &operator=(const PluginLibrary &) = delete;
+
+private:
+    QLibrary m_library;
+    decltype(&TalvernPluginGetAPIVersion) m_apiVersion = nullptr;
+    decltype(&TalvernPluginGetFeatures) m_features = nullptr;
+    decltype(&TalvernPluginGetInstance) m_getInstance = nullptr;
+    decltype(&TalvernPluginFreeInstance) m_freeInstance = nullptr;
+    TalvernPluginInstance *m_table = nullptr;
+};
