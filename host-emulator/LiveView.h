@@ -1,0 +1,24 @@
+// The terminal view of the simulated boards: one row per board, one cell per light in the colour
+// its last Apply latched, and a status line. 24-bit colour when writing to a terminal, redrawn
+// in place; plain hex colours otherwise.
+#pragma once
+
+#include "RenderThread.h"
+
+#include <QString>
+#include <QStringList>
+
+class LiveView
+{
+public:
+    LiveView(const QStringList &boardNames, bool terminal);
+    void draw(const RenderThread::Status &status);
+
+private:
+    QByteArray boardRow(int board) const;
+
+    QStringList m_boardNames;
+    bool m_terminal;
+    int m_linesDrawn = 0;
+    int m_nameWidth = 0;
+};
