@@ -1,0 +1,117 @@
+// What the host gets for input the plug-in cannot use: a null result or a dropped frame, a log
+// line where it helps, never a crash, and nothing read from a pointer that cannot be trusted.
+#include "HostFixture.h"
+
+#include <climits>
+
+namespace {
+const char category[] = "vesk.plugin.aura_sdk_controller";
+}
+
+using HostBadInput = HostFixture;
+
+TEST_F(HostBadInput, BeforeTheFirstSubscriptionNothingIsServedOrStarted)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    EXPECT_EQ(table().getDeviceInfo(asusMotherboardId.constData()), nullptr);
+    EXPECT_EQ(table().getDeviceView(asusMotherboardId.constData(), 0), nullptr);
+    const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 2, 3 } };
+    table().setLedsColors(asusMotherboardId.constData(), 1, frame);
+    table().unsubscribe();
+    table().setPluginMode(2); // kept for the subscription
+    runPendingEvents();
+    EXPECT_EQ(control.liveObjects(), 0);
+    EXPECT_TRUE(control.journal().isEmpty());
+
+    // The stored mode 2 lets the first subscription open the SDK at once.
+    table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    ASSERT_TRUE(runEventsUntil([&] { return recorder.count() == 1; }));
+    table().unsubscribe();
+    ASSERT_TRUE(waitForStop());
+}
+
+TEST_F(HostBadInput, UnknownIdsAndViewIndexesGiveNull)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    subscribeAndRun();
+    // printf 'Unknown' | md5sum
+    const char unknown[] = "88183b946cc5f0e8c96b2e66e1c74a7e";
+    EXPECT_EQ(table().getDeviceInfo(nullptr), nullptr);
+    EXPECT_EQ(table().getDeviceInfo(""), nullptr);
+    EXPECT_EQ(table().getDeviceInfo(unknown), nullptr);
+    EXPECT_EQ(table().getDeviceView(unknown, 0), nullptr);
+    EXPECT_EQ(table().getDeviceView(nullptr, 0), nullptr);
+    for (int32_t index : { -1, 1, INT_MAX, INT_MIN })
+        EXPECT_EQ(table().getDeviceView(asusMotherboardId.constData(), index), nullptr) << index;
+    table().freeDeviceInfo(nullptr);
+    table().freeDeviceView(nullptr);
+    table().unsubscribe();
+    ASSERT_TRUE(waitForStop());
+}
+
+TEST_F(HostBadInput, UnreadableFramesAreDroppedAndUnknownLedsSkipped)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    subscribeAndRun();
+    const char *id = asusMotherboardId.constData();
+    control.clearJournal();
+
+    // Nothing may be read: the entries pointer is invalid on purpose.
+    const auto *poison = reinterpret_cast<const TalvernPluginLedColor *>(uintptr_t(0x10));
+    table().setLedsColors(nullptr, 1, poison);
+    table().setLedsColors(id, -1, poison);
+    table().setLedsColors(id, INT_MIN, poison);
+    table().setLedsColors(id, 5, nullptr);
+    EXPECT_TRUE(control.journal().isEmpty());
+
+    // An unknown device: no SDK call, one log line.
+    const TalvernPluginLedColor one[] = { { firstMotherboardLed, 1, 2, 3 } };
+    table().setLedsColors("88183b946cc5f0e8c96b2e66e1c74a7e", 1, one);
+    EXPECT_TRUE(control.journal().isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral(
+        "TalvernPluginSetLedsColors: Invalid device id requested. Skip this lighting frame...")));
+
+    // Unknown LED ids are skipped and named; the rest of the frame lands; repeats: last wins.
+    const TalvernPluginLedColor mixed[] = {
+        { firstMotherboardLed - 1, 9, 9, 9 },
+        { firstMotherboardLed + 2, 7, 8, 9 },
+        { INT_MAX, 9, 9, 9 },
+        { firstMotherboardLed, 1, 1, 1 },
+        { firstMotherboardLed, 4, 5, 6 },
+    };
+    table().setLedsColors(id, 5, mixed);
+    const QVector<SimulatedColour> latched = control.latchedColours(0);
+    EXPECT_EQ(latched.value(0), (SimulatedColour { 4, 5, 6 }));
+    EXPECT_EQ(latched.value(1), (SimulatedColour { 0, 0, 0 }));
+    EXPECT_EQ(latched.value(2), (SimulatedColour { 7, 8, 9 }));
+    const QStringList warnings = log.texts(category, QtWarningMsg);
+    EXPECT_TRUE(warnings.contains(QStringLiteral("Invalid LUID received from host: 131072")));
+    EXPECT_TRUE(warnings.contains(QStringLiteral("Invalid LUID received from host: 2147483647")));
+
+    // An empty frame still shows the board as it is.
+    table().setLedsColors(id, 0, nullptr);
+    EXPECT_EQ(control.applyCount(0), 2);
+    table().unsubscribe();
+    ASSERT_TRUE(waitForStop());
+}
+
+// A failing write skips the rest of the frame, and its Apply, and says why.
+TEST_F(HostBadInput, FailingLightSkipsTheFrame)
+{
+    FaultRule fault;
+    fault.object = QStringLiteral("light:0:1");
+    fault.method = QStringLiteral("put_Green");
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) }, { fault });
+    subscribeAndRun();
+    const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 1, 1 },
+                                            { firstMotherboardLed + 1, 2, 2, 2 },
+                                            { firstMotherboardLed + 2, 3, 3, 3 } };
+    table().setLedsColors(asusMotherboardId.constData(), 3, frame);
+    EXPECT_EQ(control.applyCount(0), 0);
+    EXPECT_EQ(control.countCalls(QStringLiteral("light:0:2"), QStringLiteral("put_Red")), 0);
+    EXPECT_FALSE(log.texts(category, QtCriticalMsg)
+                     .filter(QStringLiteral("Failed IAuraRgbLight::put_Green() with HRESULT("))
+                     .isEmpty());
+    table().unsubscribe();
+    ASSERT_TRUE(waitForStop());
+}
