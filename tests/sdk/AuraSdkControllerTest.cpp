@@ -1,0 +1,128 @@
+// The controller against the substitute SDK: its requests run on its own worker thread, one at a
+// time; a frame returns only once the lights show it; destruction closes what is open, there.
+#include "sdk/AuraSdkController.h"
+#include "HostEvents.h"
+#include "devices/DeviceImages.h"
+#include "platform/Com.h"
+#include "simulator/SimulatorControl.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+// printf 'ASUS Motherboard' | md5sum
+const QByteArray asusMotherboardId("898552927ce27c02346080005d3973cd");
+constexpr int base = 0x20001;
+
+class Controller : public testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        EXPECT_EQ(control.liveObjects(), 0);
+        EXPECT_EQ(control.outstandingReferences(), 0);
+        EXPECT_EQ(control.foreignThreadCalls(), 0);
+        EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
+    }
+    void use(BoardScenario board)
+    {
+        Scenario scenario;
+        scenario.boards = { board };
+        control.setScenario(scenario);
+    }
+    // The threads the SDK was called on.
+    std::set<Qt::HANDLE> sdkThreads() const
+    {
+        std::set<Qt::HANDLE> threads;
+        for (const CallRecord &call : control.journal())
+            threads.insert(call.thread);
+        return threads;
+    }
+
+    SimulatorControl &control = SimulatorControl::instance();
+};
+
+} // namespace
+
+TEST_F(Controller, OpensOnItsWorkerAndReportsCompletionOnTheOwnersThread)
+{
+    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4));
+    AuraSdkController controller;
+    QVector<QThread *> completedOn;
+    QObject::connect(&controller, &AuraSdkController::enumerationCompleted,
+                     [&] { completedOn.append(QThread::currentThread()); });
+    controller.initialize();
+    controller.initialize(); // ignored while open
+    ASSERT_TRUE(runEventsUntil([&] { return !completedOn.isEmpty(); }));
+    runPendingEvents();
+    EXPECT_EQ(completedOn, QVector<QThread *> { QThread::currentThread() });
+    EXPECT_EQ(controller.connectedDeviceIds(), QList<QByteArray> { asusMotherboardId });
+    EXPECT_EQ(controller.deviceData(asusMotherboardId).ledsMap.size(), 4);
+    EXPECT_EQ(controller.deviceData(QByteArray("00")).device, nullptr);
+    EXPECT_EQ(control.startCalls(), 1);
+
+    controller.uninitialize();
+    ASSERT_TRUE(runEventsUntil([&] { return control.stopCalls() == 1; }));
+    EXPECT_TRUE(controller.connectedDeviceIds().isEmpty());
+    const std::set<Qt::HANDLE> threads = sdkThreads();
+    ASSERT_EQ(threads.size(), 1u);
+    EXPECT_NE(*threads.begin(), QThread::currentThreadId());
+}
+
+TEST_F(Controller, FrameReturnsOnlyWhenTheBoardShowsIt)
+{
+    BoardScenario board = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2);
+    board.applyDelayMs = 200; // a slow SDK: a caller that did not wait would see old colours
+    use(board);
+    AuraSdkController controller;
+    controller.initialize();
+    ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
+    for (int value : { 10, 20, 30 }) {
+        controller.setLedsColors(asusMotherboardId.constData(),
+                                 { { base, value, value + 1, value + 2 }, { base + 1, 0, 0, 0 } });
+        EXPECT_EQ(control.latchedColours(0).value(0),
+                  (SimulatedColour { quint8(value), quint8(value + 1), quint8(value + 2) }));
+    }
+    EXPECT_EQ(control.applyCount(0), 3);
+    controller.uninitialize();
+    controller.setLedsColors(asusMotherboardId.constData(), { { base, 1, 1, 1 } }); // dropped
+    EXPECT_EQ(control.applyCount(0), 3);
+    EXPECT_EQ(control.stopCalls(), 1);
+}
+
+TEST_F(Controller, DestructionClosesAnOpenConnectionOnTheWorker)
+{
+    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
+    {
+        AuraSdkController controller;
+        controller.initialize();
+        ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
+    }
+    EXPECT_EQ(control.stopCalls(), 1);
+    EXPECT_EQ(sdkThreads().size(), 1u);
+    const QVector<CallRecord> journal = control.journal();
+    ASSERT_FALSE(journal.isEmpty());
+    EXPECT_EQ(journal.back().method, QStringLiteral("StopControl"));
+}
+
+TEST_F(Controller, DestructionRightAfterTheOpenRequestStillCloses)
+{
+    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
+    {
+        AuraSdkController controller;
+        controller.initialize();
+    }
+    EXPECT_EQ(control.startCalls(), control.stopCalls());
+}
+
+TEST(DeviceImages, ChecksumsAreFoundByExactNameOnly)
+{
+    EXPECT_EQ(imageChecksums().size(), 3u);
+    EXPECT_EQ(imageChecksum("Motherboard-promo.png").size(), 64u);
+    EXPECT_TRUE(imageChecksum("motherboard-promo.png").empty());
+    EXPECT_TRUE(imageChecksum("Motherboard-promo.png ").empty());
+    EXPECT_TRUE(imageChecksum("Motherboard-hullLayoutMask.png").empty());
+    EXPECT_TRUE(imageChecksum(std::string()).empty());
+}
