@@ -28,7 +28,8 @@ TalvernPluginImage *makeHostImage(const std::string &fileName)
 // A known device has a non-null SDK device; the default record stands for an unknown id.
 DeviceData knownDeviceData(const char *deviceId)
 {
-    const std::unique_ptr<AuraSdkController> &controller = controllerOwner();
+    const ControllerUse use;
+    AuraSdkController *controller = use.controller();
     if (!controller || !deviceId)
         return DeviceData();
     return controller->deviceData(QByteArray(deviceId));

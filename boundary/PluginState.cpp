@@ -4,9 +4,33 @@
 #include "sdk/AuraSdkController.h"
 #include "sdk/AuraSdkLog.h"
 
+#include <QThread>
+
+#include <atomic>
+
 void *g_context = nullptr;
 TalvernPluginDeviceCallback g_callback = nullptr;
 int32_t g_currentPluginMode = 0;
+
+namespace {
+
+// Constant-initialised: valid before any static constructor and after every static destructor.
+std::atomic<int> g_controllerUses { 0 };
+std::atomic<bool> g_unloading { false };
+
+struct ControllerAtUnload
+{
+    std::unique_ptr<AuraSdkController> controller;
+    ~ControllerAtUnload()
+    {
+        g_unloading.store(true);
+        while (g_controllerUses.load() != 0)
+            QThread::msleep(1);
+        controller.reset();
+    }
+};
+
+} // namespace
 
 std::unique_ptr<AuraSdkController> &controllerOwner()
 {
@@ -14,6 +38,19 @@ std::unique_ptr<AuraSdkController> &controllerOwner()
     // first keeps them alive while the controller winds its worker down at unload.
     auraSdkControllerLog();
     boundaryLog();
-    static std::unique_ptr<AuraSdkController> owner;
-    return owner;
+    static ControllerAtUnload owner;
+    return owner.controller;
+}
+
+ControllerUse::ControllerUse()
+{
+    // Counted before the flag is read; unloading sets the flag before it reads the count.
+    g_controllerUses.fetch_add(1);
+    if (!g_unloading.load())
+        m_controller = controllerOwner().get();
+}
+
+ControllerUse::~ControllerUse()
+{
+    g_controllerUses.fetch_sub(1);
 }

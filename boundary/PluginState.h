@@ -15,5 +15,23 @@ extern int32_t g_currentPluginMode;
 // Null until the first subscription; the controller then lives until the library is unloaded.
 std::unique_ptr<AuraSdkController> &controllerOwner();
 
+// Held by the operations that host threads may call at any time (frames and lookups) while they
+// use the controller. Unloading refuses new uses and waits for those in progress before it
+// deletes the controller, so a frame still waiting for a slow Apply finishes normally.
+class ControllerUse
+{
+public:
+    ControllerUse();
+    ~ControllerUse();
+    // Null before the first subscription and once unloading has begun.
+    AuraSdkController *controller() const { return m_controller; }
+
+    ControllerUse(const ControllerUse &) = delete;
+    ControllerUse &operator=(const ControllerUse &) = delete;
+
+private:
+    AuraSdkController *m_controller = nullptr;
+};
+
 constexpr int32_t PluginModeStopped = 1;
 constexpr int32_t PluginModeRunning = 2;
