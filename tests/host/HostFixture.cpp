@@ -21,7 +21,8 @@ void HostFixture::SetUp()
 void HostFixture::TearDown()
 {
     // The host's unload: the library must leave the process and take its worker thread along.
-    EXPECT_TRUE(plugin->unload());
+    if (plugin)
+        EXPECT_TRUE(plugin->unload());
     // QThread::wait() returns as the thread function ends; the kernel's task goes a moment later.
     EXPECT_TRUE(runEventsUntil([&] { return threadCount() == threadsBeforeLoad; }, 5000))
         << threadCount() << " threads, " << threadsBeforeLoad << " before the load";
