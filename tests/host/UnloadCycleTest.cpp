@@ -60,6 +60,11 @@ TEST_F(UnloadCycles, TwoHundredSessionsLeaveNoThreadAndNoGrowth)
     // About 6 KiB a cycle is the loader's and Qt's own bookkeeping per dlopen (memcheck finds
     // nothing lost); a leaked thread stack (8 MiB reserved, tens of KiB touched) or device tree
     // per cycle would exceed this bound many times over.
-    EXPECT_LT(growth, 4096);
+    // Sanitizers keep freed memory in quarantine on purpose, and under an emulator the resident
+    // size includes its code cache, which grows with every load of the library.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    if (!qEnvironmentVariableIsSet("AURA_UNDER_EMULATOR"))
+        EXPECT_LT(growth, 4096);
+#endif
     control.setJournalEnabled(true);
 }
