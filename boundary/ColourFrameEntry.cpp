@@ -12,7 +12,8 @@
 void TALVERN_CDECL TalvernPluginSetLedsColors(const char *deviceId, int32_t count,
                                               const TalvernPluginLedColor *colors)
 {
-    const std::unique_ptr<AuraSdkController> &controller = controllerOwner();
+    const ControllerUse use;
+    AuraSdkController *controller = use.controller();
     if (!controller || !deviceId || count < 0 || (count > 0 && !colors))
         return;
     QVector<TalvernPluginLedColor> frame;
@@ -24,5 +25,5 @@ void TALVERN_CDECL TalvernPluginSetLedsColors(const char *deviceId, int32_t coun
     } catch (const std::bad_alloc &) {
         return;
     }
-    controller->setLedsColors(QByteArray(deviceId), frame);
+    controller->setLedsColors(deviceId, frame);
 }

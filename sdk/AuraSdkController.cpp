@@ -40,11 +40,15 @@ void AuraSdkController::uninitialize()
     QMetaObject::invokeMethod(worker.get(), &AuraSdkWorker::uninitialize, Qt::QueuedConnection);
 }
 
-void AuraSdkController::setLedsColors(const QByteArray &deviceId,
+void AuraSdkController::setLedsColors(const char *deviceId,
                                       const QVector<TalvernPluginLedColor> &colours)
 {
     QMetaObject::invokeMethod(
         worker.get(),
-        [this, deviceId, colours] { worker->setLedsColors(deviceId, colours); },
+        [this, deviceId, colours] {
+            if (qstrcmp(frameDeviceId.constData(), deviceId) != 0)
+                frameDeviceId = QByteArray(deviceId);
+            worker->setLedsColors(frameDeviceId, colours);
+        },
         Qt::BlockingQueuedConnection);
 }

@@ -21,7 +21,8 @@ public:
     void uninitialize();
 
     // Blocks until the worker thread has run the frame. Never call it from the worker thread.
-    void setLedsColors(const QByteArray &deviceId, const QVector<TalvernPluginLedColor> &colours);
+    // deviceId is read on the worker thread while the caller waits, so it needs no copy.
+    void setLedsColors(const char *deviceId, const QVector<TalvernPluginLedColor> &colours);
 
     // Any thread; internally locked.
     DeviceData deviceData(const QByteArray &deviceId) const { return worker->deviceData(deviceId); }
@@ -32,5 +33,8 @@ Q_SIGNALS:
 
 private:
     std::unique_ptr<AuraSdkWorker> worker;
+    // Worker thread only: the id of the last frame. Hosts send frame after frame to the same
+    // device, so reusing it saves an allocation per frame.
+    QByteArray frameDeviceId;
     QThread thread; // declared after worker: destroyed first
 };
