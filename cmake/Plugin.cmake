@@ -37,8 +37,10 @@ add_library(aura_mb MODULE $<TARGET_OBJECTS:aura_plugin_objects>)
 target_link_libraries(aura_mb PRIVATE Qt5::Core platform Threads::Threads)
 set_target_properties(aura_mb PROPERTIES PREFIX "" OUTPUT_NAME "aura_mb"
     LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/plugin-exports.map)
-target_link_options(aura_mb PRIVATE
-    -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/plugin-exports.map -Wl,--no-undefined)
+if(NOT WIN32)
+    target_link_options(aura_mb PRIVATE
+        -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/plugin-exports.map -Wl,--no-undefined)
+endif() # on Windows the exports are the four dllexport declarations
 
 # Unit tests link the same objects statically.
 add_library(aura_plugin_core STATIC $<TARGET_OBJECTS:aura_plugin_objects>)
