@@ -4,8 +4,8 @@
 // No Qt and no test framework, so that it builds where neither exists.
 #include "platform/BstrHolder.h"
 #include "platform/ComPtr.h"
+#include "tests/platform/TestServer.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <thread>
@@ -28,10 +28,7 @@ void line(const char *check, long long value)
     std::printf("%s: %lld\n", check, value);
 }
 
-// A made-up class, registered in this process only.
-constexpr CLSID clsidWidget = {
-    0x3d2b5a10, 0x8c4e, 0x4f61, { 0x9a, 0x7b, 0x10, 0x22, 0x33, 0x44, 0x55, 0x66 }
-};
+// A class nobody registers, and an interface nothing implements.
 constexpr CLSID clsidNowhere = {
     0x3d2b5a11, 0x8c4e, 0x4f61, { 0x9a, 0x7b, 0x10, 0x22, 0x33, 0x44, 0x55, 0x66 }
 };
@@ -39,74 +36,13 @@ constexpr IID iidNothing = {
     0x3d2b5a12, 0x8c4e, 0x4f61, { 0x9a, 0x7b, 0x10, 0x22, 0x33, 0x44, 0x55, 0x66 }
 };
 
-std::atomic<int> g_liveWidgets { 0 };
-
-class Widget final : public IUnknown
+// The object's count, read through its own AddRef and Release (exact for the test server).
+long long references(IUnknown *object)
 {
-public:
-    Widget() { ++g_liveWidgets; }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown))
-            return E_NOINTERFACE;
-        *object = static_cast<IUnknown *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0) {
-            --g_liveWidgets;
-            delete this;
-        }
-        return left;
-    }
-    ULONG references() const { return m_references; }
-
-private:
-    std::atomic<ULONG> m_references { 1 };
-};
-
-class WidgetFactory final : public IClassFactory
-{
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
-            return E_NOINTERFACE;
-        *object = static_cast<IClassFactory *>(this);
-        AddRef();
-        return S_OK;
-    }
-    // Lives on the stack of main(); the runtime's references are counted but own nothing.
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        auto *widget = new Widget; // owned by its reference count from here on
-        const HRESULT hr = widget->QueryInterface(riid, object);
-        widget->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-    ULONG references() const { return m_references; }
-
-private:
-    std::atomic<ULONG> m_references { 0 };
-};
+    const ULONG count = object->AddRef() - 1;
+    object->Release();
+    return static_cast<long long>(count);
+}
 
 void apartments()
 {
@@ -172,42 +108,44 @@ void activation()
                           reinterpret_cast<void **>(&object)));
     line("  out pointer cleared", static_cast<long long>(object == nullptr));
 
-    WidgetFactory factory;
+    // The test server's class, registered in this process as a host would register its own.
     DWORD cookie = 0;
-    line("CoRegisterClassObject",
-         CoRegisterClassObject(clsidWidget, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                               &cookie));
     {
-        ComPtr<IUnknown> widget;
+        ComPtr<IClassFactory> factory;
+        line("DllGetClassObject of the test server",
+             DllGetClassObject(CLSID_TestServer, IID_IClassFactory, factory.receiveVoid()));
+        line("CoRegisterClassObject",
+             CoRegisterClassObject(CLSID_TestServer, factory.get(), CLSCTX_INPROC_SERVER,
+                                   REGCLS_MULTIPLEUSE, &cookie));
+    }
+    {
+        ComPtr<IUnknown> created;
         line("CoCreateInstance of the registered class",
-             CoCreateInstance(clsidWidget, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                              widget.receiveVoid()));
-        line("  object returned", static_cast<long long>(widget.get() != nullptr));
-        line("  live objects", static_cast<long long>(g_liveWidgets.load()));
+             CoCreateInstance(CLSID_TestServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                              created.receiveVoid()));
+        line("  object returned", static_cast<long long>(created.get() != nullptr));
+        line("  references", references(created.get()));
         {
-            ComPtr<IUnknown> copy = widget;
-            line("  references with a copy",
-                 static_cast<long long>(static_cast<Widget *>(copy.get())->references()));
+            ComPtr<IUnknown> copy = created;
+            line("  references with a copy", references(copy.get()));
             ComPtr<IUnknown> moved = std::move(copy);
-            line("  references after a move",
-                 static_cast<long long>(static_cast<Widget *>(moved.get())->references()));
+            line("  references after a move", references(moved.get()));
         }
-        line("  references after both went",
-             static_cast<long long>(static_cast<Widget *>(widget.get())->references()));
+        line("  references after both went", references(created.get()));
 
         ComPtr<IUnknown> wrong;
         line("CoCreateInstance with an interface it lacks",
-             CoCreateInstance(clsidWidget, nullptr, CLSCTX_INPROC_SERVER, iidNothing,
+             CoCreateInstance(CLSID_TestServer, nullptr, CLSCTX_INPROC_SERVER, iidNothing,
                               wrong.receiveVoid()));
         line("  out pointer null", static_cast<long long>(wrong.get() == nullptr));
     }
-    line("live objects after the owners went", static_cast<long long>(g_liveWidgets.load()));
     line("CoRevokeClassObject", CoRevokeClassObject(cookie));
     IUnknown *after = nullptr;
     line("CoCreateInstance after revoking",
-         CoCreateInstance(clsidWidget, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+         CoCreateInstance(CLSID_TestServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                           reinterpret_cast<void **>(&after)));
-    line("factory references held by the runtime", static_cast<long long>(factory.references()));
+    // The runtime let go of the factory, and every object went with its last owner.
+    line("test server objects left", static_cast<long long>(TestServerLiveObjects()));
     CoUninitialize();
 }
 
