@@ -9,7 +9,7 @@ void notifyHostAboutCurrentConnectedDevices()
     if (g_currentPluginMode != PluginModeRunning || !g_callback || !g_context || !controller) {
         qCCritical(boundaryLog).nospace()
             << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "
-            << "g_currentPluginMode:" << g_currentPluginMode
+            << "g_currentPluginMode:" << g_currentPluginMode.load()
             << "; g_callback:" << reinterpret_cast<const void *>(g_callback)
             << "; g_context:" << static_cast<const void *>(g_context);
         return;

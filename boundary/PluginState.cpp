@@ -10,13 +10,15 @@
 
 void *g_context = nullptr;
 TalvernPluginDeviceCallback g_callback = nullptr;
-int32_t g_currentPluginMode = 0;
+std::atomic<int32_t> g_currentPluginMode { 0 };
 
 namespace {
 
 // Constant-initialised: valid before any static constructor and after every static destructor.
 std::atomic<int> g_controllerUses { 0 };
 std::atomic<bool> g_unloading { false };
+// The owner's controller for threads other than the subscribing one, published once it is built.
+std::atomic<AuraSdkController *> g_sharedController { nullptr };
 
 struct ControllerAtUnload
 {
@@ -26,6 +28,7 @@ struct ControllerAtUnload
         g_unloading.store(true);
         while (g_controllerUses.load() != 0)
             QThread::msleep(1);
+        g_sharedController.store(nullptr);
         controller.reset();
     }
 };
@@ -42,12 +45,17 @@ std::unique_ptr<AuraSdkController> &controllerOwner()
     return owner.controller;
 }
 
+void publishController()
+{
+    g_sharedController.store(controllerOwner().get());
+}
+
 ControllerUse::ControllerUse()
 {
     // Counted before the flag is read; unloading sets the flag before it reads the count.
     g_controllerUses.fetch_add(1);
     if (!g_unloading.load())
-        m_controller = controllerOwner().get();
+        m_controller = g_sharedController.load();
 }
 
 ControllerUse::~ControllerUse()

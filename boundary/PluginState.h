@@ -1,19 +1,25 @@
-// Process-wide state shared by the table's operations. Plain and unlocked: the host does not call
-// subscribe, unsubscribe and set-mode at the same time as each other or as a notification.
+// Process-wide state shared by the table's operations. The host does not call subscribe,
+// unsubscribe and set-mode at the same time as each other or as a notification, so the callback
+// and its context are plain. Frames and lookups may come from any thread at any time: what they
+// read (the mode, the controller) is atomic.
 #pragma once
 
 #include "TalvernPlugin.h"
 
+#include <atomic>
 #include <memory>
 
 class AuraSdkController;
 
 extern void *g_context;
 extern TalvernPluginDeviceCallback g_callback;
-extern int32_t g_currentPluginMode;
+extern std::atomic<int32_t> g_currentPluginMode;
 
 // Null until the first subscription; the controller then lives until the library is unloaded.
+// Only subscription, set-mode and the notification use the owner directly.
 std::unique_ptr<AuraSdkController> &controllerOwner();
+// Makes the owner's new controller visible to ControllerUse on other threads.
+void publishController();
 
 // Held by the operations that host threads may call at any time (frames and lookups) while they
 // use the controller. Unloading refuses new uses and waits for those in progress before it

@@ -12,6 +12,7 @@ void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCall
         controller = std::make_unique<AuraSdkController>();
         QObject::connect(controller.get(), &AuraSdkController::enumerationCompleted,
                          controller.get(), &notifyHostAboutCurrentConnectedDevices);
+        publishController();
     }
     if (g_currentPluginMode == PluginModeRunning) {
         notifyHostAboutCurrentConnectedDevices();
