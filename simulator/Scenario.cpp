@@ -1,5 +1,7 @@
 #include "Scenario.h"
 
+#include "ScenarioConversion.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -95,19 +97,12 @@ bool readFault(const QJsonObject &object, int place, FaultRule *fault, QString *
 
 BoardScenario BoardScenario::withLights(const QString &name, int count, int type)
 {
-    BoardScenario board;
-    board.name = name;
-    board.type = type;
-    for (int i = 1; i <= count; ++i)
-        board.lightNames.append(QStringLiteral("LED %1").arg(i));
-    return board;
+    return fromSetup(simulator::BoardSetup::withLights(toU16(name), count, type));
 }
 
 Scenario Scenario::defaultScenario()
 {
-    Scenario scenario;
-    scenario.boards.append(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8));
-    return scenario;
+    return fromSetup(simulator::ScenarioSetup::defaultSetup());
 }
 
 bool Scenario::fromJson(const QByteArray &json, Scenario *scenario, QString *error)

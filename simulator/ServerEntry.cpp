@@ -2,6 +2,8 @@
 // library may be unloaded.
 #include "SimulatedObjects.h"
 
+#include <atomic>
+
 namespace {
 
 std::atomic<int> g_serverLocks { 0 };
@@ -64,6 +66,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID *ppv)
 
 STDAPI DllCanUnloadNow()
 {
-    const bool idle = g_serverLocks.load() == 0 && SimulatorControl::instance().liveObjects() == 0;
+    const bool idle =
+        g_serverLocks.load() == 0 && simulator::SimulatorState::instance().liveObjects() == 0;
     return idle ? S_OK : S_FALSE;
 }

@@ -1,24 +1,16 @@
 #include "SimulatedObjects.h"
 
-#include <QThread>
+#include "SimulatedCall.h"
 
 namespace {
 
-using Target = SimulatorControl::Target;
-using Call = SimulatorControl::Call;
+using simulator::SimulatorState;
+using Target = simulator::ObjectTarget;
+using Call = simulator::SimulatedCall;
 
-Target child(const Target &parent, Target::Kind kind, int board, int light = -1)
+BSTR allocateName(const std::u16string &name)
 {
-    Target target = parent;
-    target.kind = kind;
-    target.board = board;
-    target.light = light;
-    return target;
-}
-
-BSTR allocateName(const QString &name)
-{
-    return SysAllocStringLen(reinterpret_cast<const OLECHAR *>(name.utf16()), UINT(name.size()));
+    return SysAllocStringLen(reinterpret_cast<const OLECHAR *>(name.data()), UINT(name.size()));
 }
 
 // IUnknown and IDispatch for every object; IDispatch is not part of what the plug-in uses.
@@ -29,9 +21,9 @@ public:
     explicit SimulatedObject(const Target &target)
         : m_target(target)
     {
-        SimulatorControl::instance().objectCreated();
+        SimulatorState::instance().objectCreated();
     }
-    virtual ~SimulatedObject() { SimulatorControl::instance().objectDestroyed(); }
+    virtual ~SimulatedObject() { SimulatorState::instance().objectDestroyed(); }
     SimulatedObject(const SimulatedObject &) = delete;
     SimulatedObject &operator=(const SimulatedObject &) = delete;
 
@@ -49,12 +41,12 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override
     {
-        SimulatorControl::instance().referenceAdded();
+        SimulatorState::instance().referenceAdded();
         return ++m_references;
     }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        SimulatorControl::instance().referenceReleased();
+        SimulatorState::instance().referenceReleased();
         const ULONG left = --m_references;
         if (left == 0)
             delete this;
@@ -81,7 +73,8 @@ public:
 protected:
     virtual bool isOwnInterface(REFIID) const { return false; }
     // get_Name of a board or a light: the caller owns the BSTR.
-    HRESULT nameCall(BSTR *name, bool (SimulatorControl::*read)(const Target &, QString *) const)
+    HRESULT nameCall(BSTR *name,
+                     bool (SimulatorState::*read)(const Target &, std::u16string *) const)
     {
         Call call(m_target, "get_Name");
         if (!name)
@@ -89,8 +82,8 @@ protected:
         *name = nullptr;
         if (FAILED(call.injected()))
             return call.injected();
-        QString text;
-        if (!(SimulatorControl::instance().*read)(m_target, &text))
+        std::u16string text;
+        if (!(SimulatorState::instance().*read)(m_target, &text))
             return call.finish(E_FAIL);
         *name = allocateName(text);
         return call.finish(*name ? S_OK : E_OUTOFMEMORY);
@@ -120,7 +113,7 @@ public:
     HRESULT STDMETHODCALLTYPE put_Blue(BYTE value) override { return put("put_Blue", 2, value); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
-        return nameCall(name, &SimulatorControl::lightName);
+        return nameCall(name, &SimulatorState::lightName);
     }
 
 private:
@@ -129,7 +122,7 @@ private:
         Call call(m_target, method, Call::NoArgument, value);
         if (FAILED(call.injected()))
             return call.injected();
-        const bool known = SimulatorControl::instance().putComponent(m_target, component, value);
+        const bool known = SimulatorState::instance().putComponent(m_target, component, value);
         return call.finish(known ? S_OK : E_FAIL);
     }
 };
@@ -148,7 +141,7 @@ public:
         *count = 0;
         if (FAILED(call.injected()))
             return call.injected();
-        const bool known = SimulatorControl::instance().lightCount(m_target, count);
+        const bool known = SimulatorState::instance().lightCount(m_target, count);
         return call.finish(known ? S_OK : E_FAIL);
     }
     HRESULT STDMETHODCALLTYPE get_Item(int index, IAuraRgbLight **light) override
@@ -160,7 +153,7 @@ public:
         if (FAILED(call.injected()))
             return call.injected();
         int count = 0;
-        if (!SimulatorControl::instance().lightCount(m_target, &count))
+        if (!SimulatorState::instance().lightCount(m_target, &count))
             return call.finish(E_FAIL);
         if (index < 0 || index >= count)
             return call.finish(E_INVALIDARG);
@@ -169,7 +162,7 @@ public:
         ComPtr<IAuraRgbLight> &cached = m_lights[std::size_t(index)];
         if (!cached)
             cached = ComPtr<IAuraRgbLight>::adopt(
-                new SimulatedLight(child(m_target, Target::Light, m_target.board, index)));
+                new SimulatedLight(m_target.child(Target::Light, m_target.board, index)));
         cached->AddRef();
         *light = cached.get();
         return call.finish(S_OK);
@@ -194,7 +187,7 @@ public:
             return call.injected();
         if (!m_lights)
             m_lights = ComPtr<IAuraRgbLightCollection>::adopt(
-                new SimulatedLightCollection(child(m_target, Target::Lights, m_target.board)));
+                new SimulatedLightCollection(m_target.child(Target::Lights, m_target.board)));
         m_lights->AddRef();
         *lights = m_lights.get();
         return call.finish(S_OK);
@@ -202,7 +195,7 @@ public:
     HRESULT STDMETHODCALLTYPE placeholder8() override { return notImplemented("method8"); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
-        return nameCall(name, &SimulatorControl::boardName);
+        return nameCall(name, &SimulatorState::boardName);
     }
     HRESULT STDMETHODCALLTYPE placeholder10() override { return notImplemented("method10"); }
     HRESULT STDMETHODCALLTYPE placeholder11() override { return notImplemented("method11"); }
@@ -211,10 +204,10 @@ public:
         Call call(m_target, "Apply");
         if (FAILED(call.injected()))
             return call.injected();
-        SimulatorControl &control = SimulatorControl::instance();
+        SimulatorState &control = SimulatorState::instance();
         // The delay stands for a slow bus: the colours show only once it is over.
         if (const int delay = control.applyDelay(m_target); delay > 0)
-            QThread::msleep(ulong(delay));
+            simulator::sleepMilliseconds(delay);
         return call.finish(control.apply(m_target) ? S_OK : E_FAIL);
     }
 
@@ -225,10 +218,10 @@ private:
 class SimulatedDeviceCollection final : public SimulatedObject<IAuraSyncDeviceCollection>
 {
 public:
-    SimulatedDeviceCollection(const Target &target, QVector<int> boards)
+    SimulatedDeviceCollection(const Target &target, std::vector<int> boards)
         : SimulatedObject(target)
         , m_boards(std::move(boards))
-        , m_devices(std::size_t(m_boards.size()))
+        , m_devices(m_boards.size())
     { }
 
     HRESULT STDMETHODCALLTYPE placeholder7() override { return notImplemented("method7"); }
@@ -240,7 +233,7 @@ public:
         *count = 0;
         if (FAILED(call.injected()))
             return call.injected();
-        *count = m_boards.size();
+        *count = int(m_boards.size());
         return call.finish(S_OK);
     }
     HRESULT STDMETHODCALLTYPE get_Item(int index, IAuraSyncDevice **device) override
@@ -251,19 +244,19 @@ public:
         *device = nullptr;
         if (FAILED(call.injected()))
             return call.injected();
-        if (index < 0 || index >= m_boards.size())
+        if (index < 0 || std::size_t(index) >= m_boards.size())
             return call.finish(E_INVALIDARG);
         ComPtr<IAuraSyncDevice> &cached = m_devices[std::size_t(index)];
         if (!cached)
             cached = ComPtr<IAuraSyncDevice>::adopt(
-                new SimulatedDevice(child(m_target, Target::Board, m_boards.at(index))));
+                new SimulatedDevice(m_target.child(Target::Board, m_boards[std::size_t(index)])));
         cached->AddRef();
         *device = cached.get();
         return call.finish(S_OK);
     }
 
 private:
-    const QVector<int> m_boards; // the scenario places of the boards, in collection order
+    const std::vector<int> m_boards; // the scenario places of the boards, in collection order
     std::vector<ComPtr<IAuraSyncDevice>> m_devices;
 };
 
@@ -281,10 +274,10 @@ public:
         *devices = nullptr;
         if (FAILED(call.injected()))
             return call.injected();
-        QVector<int> boards =
-            SimulatorControl::instance().boardsOfType(m_target.generation, deviceType);
+        std::vector<int> boards =
+            SimulatorState::instance().boardsOfType(m_target.generation, deviceType);
         *devices =
-            new SimulatedDeviceCollection(child(m_target, Target::Devices, -1), std::move(boards));
+            new SimulatedDeviceCollection(m_target.child(Target::Devices, -1), std::move(boards));
         return call.finish(S_OK);
     }
     HRESULT STDMETHODCALLTYPE StartControl() override
@@ -292,7 +285,7 @@ public:
         Call call(m_target, "StartControl");
         if (FAILED(call.injected()))
             return call.injected();
-        SimulatorControl::instance().started();
+        SimulatorState::instance().started();
         return call.finish(S_OK);
     }
     HRESULT STDMETHODCALLTYPE StopControl(int reserved) override
@@ -300,7 +293,7 @@ public:
         Call call(m_target, "StopControl", Call::NoArgument, reserved);
         if (FAILED(call.injected()))
             return call.injected();
-        SimulatorControl::instance().stopped();
+        SimulatorState::instance().stopped();
         return call.finish(S_OK);
     }
 
@@ -314,7 +307,7 @@ IAuraSdk2 *createSimulatedSdk()
 {
     Target target;
     target.kind = Target::Sdk;
-    target.generation = SimulatorControl::instance().generation();
-    target.apartment = QThread::currentThreadId();
+    target.generation = SimulatorState::instance().generation();
+    target.apartment = simulator::currentThreadId();
     return new SimulatedSdk(target);
 }

@@ -1,9 +1,9 @@
 // The substitute SDK's COM objects. Each owns itself through its reference count, reports to the
-// SimulatorControl and names itself by its Target. Children never hold their parents; parents
+// SimulatorState and names itself by its ObjectTarget. Children never hold their parents; parents
 // cache their children so that the same index always gives the same object.
 #pragma once
 
-#include "SimulatorControl.h"
+#include "SimulatorState.h"
 #include "platform/ComPtr.h"
 #include "sdk/AuraSdkInterfaces.h"
 

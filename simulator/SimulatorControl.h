@@ -1,8 +1,10 @@
-// The substitute SDK's control and observation interface, for tests and the host emulator. One per
-// process, shared by every SDK object the server hands out. Every member is thread-safe.
+// The substitute SDK's control and observation interface, for tests and the host emulator: a Qt
+// facade over the Qt-free SimulatorState that the SDK objects report to. One per process. Every
+// member is thread-safe.
 #pragma once
 
 #include "Scenario.h"
+#include "SimulatedColour.h"
 
 #include <QString>
 #include <QVector>
@@ -12,18 +14,6 @@
 #include <atomic>
 #include <climits>
 #include <memory>
-
-struct AURA_SIMULATOR_EXPORT SimulatedColour
-{
-    quint8 red = 0;
-    quint8 green = 0;
-    quint8 blue = 0;
-    bool operator==(const SimulatedColour &o) const
-    {
-        return red == o.red && green == o.green && blue == o.blue;
-    }
-    bool operator!=(const SimulatedColour &o) const { return !(*this == o); }
-};
 
 // One call on an SDK object, in the order calls were made.
 struct AURA_SIMULATOR_EXPORT CallRecord
@@ -62,75 +52,15 @@ public:
     int startCalls() const;
     int stopCalls() const;
 
-    int liveObjects() const { return m_liveObjects.load(); }
-    int outstandingReferences() const { return m_references.load(); }
+    int liveObjects() const;
+    int outstandingReferences() const;
     // Calls made on a thread other than the one that created the SDK object; must stay 0.
-    int foreignThreadCalls() const { return m_foreignCalls.load(); }
-
-    // For the SDK objects themselves.
-    struct Target
-    {
-        enum Kind { Sdk, Devices, Board, Lights, Light } kind = Sdk;
-        int board = -1;
-        int light = -1;
-        quint64 generation = 0; // the scenario the object belongs to
-        Qt::HANDLE apartment = nullptr;
-    };
-    class Call;
-    void objectCreated();
-    void objectDestroyed();
-    void referenceAdded() { ++m_references; }
-    void referenceReleased() { --m_references; }
-    quint64 generation() const;
-    int boardCount(quint64 generation) const;
-    QVector<int> boardsOfType(quint64 generation, int type) const;
-    bool boardName(const Target &target, QString *name) const;
-    bool lightCount(const Target &target, int *count) const;
-    bool lightName(const Target &target, QString *name) const;
-    bool putComponent(const Target &target, int component, quint8 value);
-    int applyDelay(const Target &target) const;
-    bool apply(const Target &target);
-    void started();
-    void stopped();
+    int foreignThreadCalls() const;
 
     SimulatorControl(const SimulatorControl &) = delete;
     SimulatorControl &operator=(const SimulatorControl &) = delete;
 
 private:
-    SimulatorControl();
-    ~SimulatorControl();
-    friend class Call;
-
-    struct State;
-    std::unique_ptr<State> m_state;
-    std::atomic<int> m_liveObjects { 0 };
-    std::atomic<int> m_references { 0 };
-    std::atomic<int> m_foreignCalls { 0 };
-};
-
-// One SDK method call: checks the apartment, applies a matching fault, and journals the outcome.
-class AURA_SIMULATOR_EXPORT SimulatorControl::Call
-{
-public:
-    static constexpr int NoArgument = INT_MIN;
-    Call(const Target &target, const char *method, int index = NoArgument,
-         int argument = NoArgument);
-    ~Call();
-    // The failure to return instead of doing the work, or S_OK.
-    HRESULT injected() const { return m_result; }
-    HRESULT finish(HRESULT result)
-    {
-        m_result = result;
-        return result;
-    }
-
-    Call(const Call &) = delete;
-    Call &operator=(const Call &) = delete;
-
-private:
-    const Target &m_target;
-    const char *m_method;
-    int m_index;
-    int m_argument;
-    HRESULT m_result = S_OK;
+    SimulatorControl() = default;
+    ~SimulatorControl() = default;
 };

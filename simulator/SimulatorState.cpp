@@ -1,0 +1,304 @@
+#include "SimulatorState.h"
+
+namespace simulator {
+
+SimulatorState &SimulatorState::instance()
+{
+    // Never destroyed: SDK objects may be released from other libraries' static destructors,
+    // after this library's own would have run.
+    static SimulatorState *const state = new SimulatorState;
+    return *state;
+}
+
+SimulatorState::SimulatorState()
+{
+    setScenario(ScenarioSetup::defaultSetup());
+}
+
+const SimulatorState::BoardState *SimulatorState::board(const ObjectTarget &target) const
+{
+    if (target.generation != m_generation || target.board < 0
+        || std::size_t(target.board) >= m_boards.size())
+        return nullptr;
+    return &m_boards[std::size_t(target.board)];
+}
+
+const SimulatorState::LightState *SimulatorState::light(const ObjectTarget &target) const
+{
+    const BoardState *state = board(target);
+    if (!state || target.light < 0 || std::size_t(target.light) >= state->lights.size())
+        return nullptr;
+    return &state->lights[std::size_t(target.light)];
+}
+
+SimulatorState::BoardState *SimulatorState::board(const ObjectTarget &target)
+{
+    return const_cast<BoardState *>(static_cast<const SimulatorState *>(this)->board(target));
+}
+
+SimulatorState::LightState *SimulatorState::light(const ObjectTarget &target)
+{
+    return const_cast<LightState *>(static_cast<const SimulatorState *>(this)->light(target));
+}
+
+void SimulatorState::setScenario(const ScenarioSetup &setup)
+{
+    SimulatorLocker lock(m_lock);
+    ++m_generation;
+    m_scenario = setup;
+    m_boards.clear();
+    for (const BoardSetup &board : setup.boards) {
+        BoardState state;
+        state.name = board.name;
+        state.type = board.type;
+        state.applyDelayMs = board.applyDelayMs;
+        state.lights.reserve(board.lightNames.size());
+        for (const std::u16string &name : board.lightNames)
+            state.lights.push_back({ name, {}, {} });
+        m_boards.push_back(std::move(state));
+    }
+    m_faults.clear();
+    for (const FaultSetup &fault : setup.faults)
+        m_faults.push_back({ fault, 0 });
+    m_journal.clear();
+    m_startCalls = 0;
+    m_stopCalls = 0;
+    m_foreignCalls = 0;
+}
+
+ScenarioSetup SimulatorState::scenario() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_scenario;
+}
+
+void SimulatorState::addFault(const FaultSetup &fault)
+{
+    SimulatorLocker lock(m_lock);
+    m_scenario.faults.push_back(fault);
+    m_faults.push_back({ fault, 0 });
+}
+
+void SimulatorState::clearFaults()
+{
+    SimulatorLocker lock(m_lock);
+    m_scenario.faults.clear();
+    m_faults.clear();
+}
+
+void SimulatorState::setApplyDelay(int board, int milliseconds)
+{
+    SimulatorLocker lock(m_lock);
+    if (board >= 0 && std::size_t(board) < m_boards.size()) {
+        m_boards[std::size_t(board)].applyDelayMs = milliseconds;
+        m_scenario.boards[std::size_t(board)].applyDelayMs = milliseconds;
+    }
+}
+
+void SimulatorState::setJournalEnabled(bool enabled)
+{
+    SimulatorLocker lock(m_lock);
+    m_journalEnabled = enabled;
+}
+
+std::vector<JournalEntry> SimulatorState::journal() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_journal;
+}
+
+void SimulatorState::clearJournal()
+{
+    SimulatorLocker lock(m_lock);
+    m_journal.clear();
+}
+
+int SimulatorState::countCalls(const std::string &object, const std::string &method) const
+{
+    SimulatorLocker lock(m_lock);
+    int count = 0;
+    for (const JournalEntry &entry : m_journal) {
+        if (!method.empty() && entry.method != method)
+            continue;
+        count += journalNameMatches(object, entry.object) ? 1 : 0;
+    }
+    return count;
+}
+
+std::vector<SimulatedColour> SimulatorState::currentColours(int board) const
+{
+    SimulatorLocker lock(m_lock);
+    std::vector<SimulatedColour> colours;
+    if (board >= 0 && std::size_t(board) < m_boards.size()) {
+        for (const LightState &light : m_boards[std::size_t(board)].lights)
+            colours.push_back(light.current);
+    }
+    return colours;
+}
+
+std::vector<SimulatedColour> SimulatorState::latchedColours(int board) const
+{
+    SimulatorLocker lock(m_lock);
+    std::vector<SimulatedColour> colours;
+    if (board >= 0 && std::size_t(board) < m_boards.size()) {
+        for (const LightState &light : m_boards[std::size_t(board)].lights)
+            colours.push_back(light.latched);
+    }
+    return colours;
+}
+
+int SimulatorState::applyCount(int board) const
+{
+    SimulatorLocker lock(m_lock);
+    return board >= 0 && std::size_t(board) < m_boards.size()
+        ? m_boards[std::size_t(board)].applyCount
+        : 0;
+}
+
+int SimulatorState::startCalls() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_startCalls;
+}
+
+int SimulatorState::stopCalls() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_stopCalls;
+}
+
+void SimulatorState::objectCreated()
+{
+    ++m_liveObjects;
+    ++m_references;
+}
+
+std::uint64_t SimulatorState::generation() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_generation;
+}
+
+std::vector<int> SimulatorState::boardsOfType(std::uint64_t generation, int type) const
+{
+    SimulatorLocker lock(m_lock);
+    std::vector<int> boards;
+    if (generation != m_generation)
+        return boards;
+    for (std::size_t i = 0; i < m_boards.size(); ++i) {
+        if (m_boards[i].type == type)
+            boards.push_back(int(i));
+    }
+    return boards;
+}
+
+bool SimulatorState::boardName(const ObjectTarget &target, std::u16string *name) const
+{
+    SimulatorLocker lock(m_lock);
+    const BoardState *state = board(target);
+    if (state)
+        *name = state->name;
+    return state != nullptr;
+}
+
+bool SimulatorState::lightCount(const ObjectTarget &target, int *count) const
+{
+    SimulatorLocker lock(m_lock);
+    const BoardState *state = board(target);
+    if (state)
+        *count = int(state->lights.size());
+    return state != nullptr;
+}
+
+bool SimulatorState::lightName(const ObjectTarget &target, std::u16string *name) const
+{
+    SimulatorLocker lock(m_lock);
+    const LightState *state = light(target);
+    if (state)
+        *name = state->name;
+    return state != nullptr;
+}
+
+bool SimulatorState::putComponent(const ObjectTarget &target, int component, std::uint8_t value)
+{
+    SimulatorLocker lock(m_lock);
+    LightState *state = light(target);
+    if (!state)
+        return false;
+    std::uint8_t *components[] = { &state->current.red, &state->current.green,
+                                   &state->current.blue };
+    *components[component] = value;
+    return true;
+}
+
+int SimulatorState::applyDelay(const ObjectTarget &target) const
+{
+    SimulatorLocker lock(m_lock);
+    const BoardState *state = board(target);
+    return state ? state->applyDelayMs : 0;
+}
+
+bool SimulatorState::apply(const ObjectTarget &target)
+{
+    SimulatorLocker lock(m_lock);
+    BoardState *state = board(target);
+    if (!state)
+        return false;
+    for (LightState &light : state->lights)
+        light.latched = light.current;
+    ++state->applyCount;
+    return true;
+}
+
+void SimulatorState::started()
+{
+    SimulatorLocker lock(m_lock);
+    ++m_startCalls;
+}
+
+void SimulatorState::stopped()
+{
+    SimulatorLocker lock(m_lock);
+    ++m_stopCalls;
+}
+
+HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *method, int index)
+{
+    if (target.apartment != currentThreadId())
+        ++m_foreignCalls;
+    SimulatorLocker lock(m_lock);
+    HRESULT result = S_OK;
+    for (ActiveFault &fault : m_faults) {
+        if (fault.rule.method != method
+            || (fault.rule.index >= 0 && fault.rule.index != index && index != NoArgument)
+            || !objectMatches(fault.rule.object, target))
+            continue;
+        ++fault.matches;
+        if (result == S_OK && (fault.rule.call == 0 || fault.rule.call == fault.matches))
+            result = fault.rule.result;
+    }
+    return result;
+}
+
+void SimulatorState::callFinished(const ObjectTarget &target, const char *method, int index,
+                                  int argument, HRESULT result)
+{
+    SimulatorLocker lock(m_lock);
+    if (!m_journalEnabled)
+        return;
+    JournalEntry entry;
+    entry.object = objectName(target);
+    entry.method = method;
+    if (index != NoArgument)
+        entry.arguments = std::to_string(index);
+    if (argument != NoArgument) {
+        if (!entry.arguments.empty())
+            entry.arguments += ',';
+        entry.arguments += std::to_string(argument);
+    }
+    entry.result = result;
+    entry.thread = currentThreadId();
+    m_journal.push_back(std::move(entry));
+}
+
+} // namespace simulator

@@ -1,0 +1,128 @@
+// The substitute SDK's simulated state, without Qt: boards and lights with their current and
+// latched colours, fault rules, the call journal and the counts the tests and the walk observe.
+// One per process, shared by every SDK object the server hands out and by the control facades.
+// Every member is thread-safe. Objects of an earlier scenario (an older generation) fail their
+// calls.
+#pragma once
+
+#include "ObjectTarget.h"
+#include "ScenarioSetup.h"
+#include "SimulatedColour.h"
+#include "SimulatorLock.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace simulator {
+
+// One call on an SDK object, as CallRecord.
+struct JournalEntry
+{
+    std::string object;
+    std::string method;
+    std::string arguments; // decimal, comma separated; out parameters are not listed
+    HRESULT result = S_OK;
+    ThreadId thread = 0;
+};
+
+class SimulatorState
+{
+public:
+    static SimulatorState &instance();
+
+    // Replaces boards and faults and clears every observation except the object counts, which
+    // follow the objects still alive.
+    void setScenario(const ScenarioSetup &setup);
+    ScenarioSetup scenario() const;
+    void addFault(const FaultSetup &fault);
+    void clearFaults();
+    void setApplyDelay(int board, int milliseconds);
+
+    void setJournalEnabled(bool enabled);
+    std::vector<JournalEntry> journal() const;
+    void clearJournal();
+    int countCalls(const std::string &object, const std::string &method) const;
+
+    std::vector<SimulatedColour> currentColours(int board) const;
+    std::vector<SimulatedColour> latchedColours(int board) const;
+    int applyCount(int board) const;
+    int startCalls() const;
+    int stopCalls() const;
+
+    int liveObjects() const { return m_liveObjects.load(); }
+    int outstandingReferences() const { return m_references.load(); }
+    int foreignThreadCalls() const { return m_foreignCalls.load(); }
+
+    // For the SDK objects themselves.
+    void objectCreated();
+    void objectDestroyed() { --m_liveObjects; }
+    void referenceAdded() { ++m_references; }
+    void referenceReleased() { --m_references; }
+    std::uint64_t generation() const;
+    std::vector<int> boardsOfType(std::uint64_t generation, int type) const;
+    bool boardName(const ObjectTarget &target, std::u16string *name) const;
+    bool lightCount(const ObjectTarget &target, int *count) const;
+    bool lightName(const ObjectTarget &target, std::u16string *name) const;
+    bool putComponent(const ObjectTarget &target, int component, std::uint8_t value);
+    int applyDelay(const ObjectTarget &target) const;
+    bool apply(const ObjectTarget &target);
+    void started();
+    void stopped();
+    // A call begins: counts it if it comes from a foreign thread and gives the failure a matching
+    // fault injects, or S_OK.
+    HRESULT callStarted(const ObjectTarget &target, const char *method, int index);
+    // A call ends: journals it with the arguments that are not NoArgument.
+    void callFinished(const ObjectTarget &target, const char *method, int index, int argument,
+                      HRESULT result);
+    static constexpr int NoArgument = INT32_MIN;
+
+    SimulatorState(const SimulatorState &) = delete;
+    SimulatorState &operator=(const SimulatorState &) = delete;
+
+private:
+    SimulatorState();
+    ~SimulatorState() = default;
+
+    struct LightState
+    {
+        std::u16string name;
+        SimulatedColour current;
+        SimulatedColour latched;
+    };
+    struct BoardState
+    {
+        std::u16string name;
+        int type = 0;
+        std::vector<LightState> lights;
+        int applyCount = 0;
+        int applyDelayMs = 0;
+    };
+    struct ActiveFault
+    {
+        FaultSetup rule;
+        int matches = 0;
+    };
+    // Null for an object of an earlier scenario or a board or light the scenario does not have.
+    // The caller holds the lock.
+    const BoardState *board(const ObjectTarget &target) const;
+    const LightState *light(const ObjectTarget &target) const;
+    BoardState *board(const ObjectTarget &target);
+    LightState *light(const ObjectTarget &target);
+
+    mutable SimulatorLock m_lock;
+    std::uint64_t m_generation = 1;
+    ScenarioSetup m_scenario;
+    std::vector<BoardState> m_boards;
+    std::vector<ActiveFault> m_faults;
+    bool m_journalEnabled = true;
+    std::vector<JournalEntry> m_journal;
+    int m_startCalls = 0;
+    int m_stopCalls = 0;
+    std::atomic<int> m_liveObjects { 0 };
+    std::atomic<int> m_references { 0 };
+    std::atomic<int> m_foreignCalls { 0 };
+};
+
+} // namespace simulator
