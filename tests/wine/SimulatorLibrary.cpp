@@ -1,0 +1,59 @@
+#include "SimulatorLibrary.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#ifdef _WIN32
+
+SimulatorLibrary::SimulatorLibrary()
+    : m_handle(LoadLibraryW(L"aura_sdk_simulator.dll"))
+{ }
+
+SimulatorLibrary::~SimulatorLibrary()
+{
+    if (m_handle)
+        FreeLibrary(static_cast<HMODULE>(m_handle));
+}
+
+std::string SimulatorLibrary::path() const
+{
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(m_handle), path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+void (*SimulatorLibrary::symbol(const char *name) const)()
+{
+    if (!m_handle)
+        return nullptr;
+    return reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(m_handle), name));
+}
+
+#else
+
+SimulatorLibrary::SimulatorLibrary()
+    : m_handle(dlopen(AURA_SIMULATOR_PATH, RTLD_NOW | RTLD_LOCAL))
+{ }
+
+SimulatorLibrary::~SimulatorLibrary()
+{
+    if (m_handle)
+        dlclose(m_handle);
+}
+
+std::string SimulatorLibrary::path() const
+{
+    return AURA_SIMULATOR_PATH;
+}
+
+void (*SimulatorLibrary::symbol(const char *name) const)()
+{
+    if (!m_handle)
+        return nullptr;
+    return reinterpret_cast<void (*)()>(dlsym(m_handle, name));
+}
+
+#endif
