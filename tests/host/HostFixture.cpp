@@ -21,8 +21,9 @@ void HostFixture::SetUp()
 void HostFixture::TearDown()
 {
     // The host's unload: the library must leave the process and take its worker thread along.
-    if (plugin)
+    if (plugin) {
         EXPECT_TRUE(plugin->unload());
+    }
     // QThread::wait() returns as the thread function ends; the kernel's task goes a moment later.
     EXPECT_TRUE(runEventsUntil([&] { return threadCount() == threadsBeforeLoad; }, 5000))
         << threadCount() << " threads, " << threadsBeforeLoad << " before the load";

@@ -63,8 +63,9 @@ TEST_F(UnloadCycles, TwoHundredSessionsLeaveNoThreadAndNoGrowth)
     // Sanitizers keep freed memory in quarantine on purpose, and under an emulator the resident
     // size includes its code cache, which grows with every load of the library.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    if (!qEnvironmentVariableIsSet("AURA_UNDER_EMULATOR"))
+    if (!qEnvironmentVariableIsSet("AURA_UNDER_EMULATOR")) {
         EXPECT_LT(growth, 4096);
+    }
 #endif
     control.setJournalEnabled(true);
 }
