@@ -127,22 +127,22 @@ int SimulatorState::countCalls(const std::string &object, const std::string &met
 
 std::vector<SimulatedColour> SimulatorState::currentColours(int board) const
 {
-    SimulatorLocker lock(m_lock);
-    std::vector<SimulatedColour> colours;
-    if (board >= 0 && std::size_t(board) < m_boards.size()) {
-        for (const LightState &light : m_boards[std::size_t(board)].lights)
-            colours.push_back(light.current);
-    }
-    return colours;
+    return colours(board, &LightState::current);
 }
 
 std::vector<SimulatedColour> SimulatorState::latchedColours(int board) const
+{
+    return colours(board, &LightState::latched);
+}
+
+std::vector<SimulatedColour> SimulatorState::colours(int board,
+                                                     SimulatedColour LightState::*which) const
 {
     SimulatorLocker lock(m_lock);
     std::vector<SimulatedColour> colours;
     if (board >= 0 && std::size_t(board) < m_boards.size()) {
         for (const LightState &light : m_boards[std::size_t(board)].lights)
-            colours.push_back(light.latched);
+            colours.push_back(light.*which);
     }
     return colours;
 }

@@ -107,6 +107,8 @@ private:
     // Null for an object of an earlier scenario or a board or light the scenario does not have.
     // The caller holds the lock.
     const BoardState *board(const ObjectTarget &target) const;
+    // One board's colours as the put_ calls left them or as its last Apply showed them.
+    std::vector<SimulatedColour> colours(int board, SimulatedColour LightState::*which) const;
     const LightState *light(const ObjectTarget &target) const;
     BoardState *board(const ObjectTarget &target);
     LightState *light(const ObjectTarget &target);
