@@ -13,11 +13,11 @@ BenchEnvironment &BenchEnvironment::instance()
 }
 
 BenchEnvironment::BenchEnvironment()
-    : m_library(QStringLiteral(AURA_PLUGIN_PATH))
+    : m_library(QStringLiteral(GLINT_PLUGIN_PATH))
 {
     if (!m_registry.open())
         qFatal("cannot write the COM registry file");
-    m_registry.write("{05921124-5057-483E-A037-E9497B523590} " AURA_SIMULATOR_PATH "\n");
+    m_registry.write("{05921124-5057-483E-A037-E9497B523590} " GLINT_SIMULATOR_PATH "\n");
     m_registry.flush();
     qputenv("COMPAT_INPROC_SERVERS", m_registry.fileName().toLocal8Bit());
     // The journal costs allocations on every SDK call; it would dominate what is measured.
@@ -100,11 +100,11 @@ void BenchEnvironment::closePlugin()
     m_subscribed = false;
 }
 
-AuraSdkWorker *BenchEnvironment::directWorker()
+GlintSdkWorker *BenchEnvironment::directWorker()
 {
     if (m_directWorker)
         return m_directWorker.get();
-    auto worker = std::make_unique<AuraSdkWorker>();
+    auto worker = std::make_unique<GlintSdkWorker>();
     worker->initialize();
     const QList<QByteArray> ids = worker->connectedDeviceIds();
     if (!worker->isInitialized() || ids.isEmpty())

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "boundary/TalvernPlugin.h"
-#include "sdk/AuraSdkWorker.h"
+#include "sdk/GlintSdkWorker.h"
 
 #include <QByteArray>
 #include <QLibrary>
@@ -29,7 +29,7 @@ public:
     const QVector<int32_t> &ledIds() const { return m_ledIds; }
 
     // Main thread. A worker of the static core, initialized on this thread; null on failure.
-    AuraSdkWorker *directWorker();
+    GlintSdkWorker *directWorker();
     const QByteArray &directDeviceId() const { return m_directDeviceId; }
 
     // Unsubscribes and unloads; main thread, before the application ends.
@@ -51,6 +51,6 @@ private:
     QByteArray m_notifiedId;
     QByteArray m_deviceId;
     QVector<int32_t> m_ledIds;
-    std::unique_ptr<AuraSdkWorker> m_directWorker;
+    std::unique_ptr<GlintSdkWorker> m_directWorker;
     QByteArray m_directDeviceId;
 };

@@ -13,7 +13,7 @@ void discovery(benchmark::State &state)
     const int boards = int(state.range(0));
     const int lights = int(state.range(1));
     BenchEnvironment::instance().useScenario(boards, lights);
-    AuraSdkWorker worker;
+    GlintSdkWorker worker;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         worker.initialize();

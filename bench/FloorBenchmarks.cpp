@@ -25,7 +25,7 @@ void floorDirectFrame(benchmark::State &state)
 {
     BenchEnvironment &environment = BenchEnvironment::instance();
     environment.useScenario(1, 256);
-    AuraSdkWorker *worker = environment.directWorker();
+    GlintSdkWorker *worker = environment.directWorker();
     if (!worker) {
         state.SkipWithError("the static core's worker did not open the SDK");
         return;

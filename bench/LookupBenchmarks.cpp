@@ -47,7 +47,7 @@ void lookupLockedRecord(benchmark::State &state)
 {
     BenchEnvironment &environment = BenchEnvironment::instance();
     environment.useScenario(1, int(state.range(0)));
-    AuraSdkWorker *worker = environment.directWorker();
+    GlintSdkWorker *worker = environment.directWorker();
     if (!worker) {
         state.SkipWithError("the static core's worker did not open the SDK");
         return;

@@ -1,6 +1,6 @@
 #include "BoundaryLog.h"
 
-Q_LOGGING_CATEGORY(boundaryCategory, "vesk.plugin.aura_mb_dll", QtDebugMsg)
+Q_LOGGING_CATEGORY(boundaryCategory, "vesk.plugin.glint_mb_dll", QtDebugMsg)
 
 const QLoggingCategory &boundaryLog()
 {

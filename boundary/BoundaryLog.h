@@ -1,4 +1,4 @@
-// The boundary's logging category, "vesk.plugin.aura_mb_dll", debug and above enabled.
+// The boundary's logging category, "vesk.plugin.glint_mb_dll", debug and above enabled.
 #pragma once
 
 #include <QLoggingCategory>

@@ -1,7 +1,7 @@
 // The per-frame path: one contiguous copy of the host's entries, handed to the worker thread.
 #include "PluginState.h"
 #include "TableOperations.h"
-#include "sdk/AuraSdkController.h"
+#include "sdk/GlintSdkController.h"
 
 #include <cstring>
 #include <new>
@@ -13,7 +13,7 @@ void TALVERN_CDECL TalvernPluginSetLedsColors(const char *deviceId, int32_t coun
                                               const TalvernPluginLedColor *colors)
 {
     const ControllerUse use;
-    AuraSdkController *controller = use.controller();
+    GlintSdkController *controller = use.controller();
     if (!controller || !deviceId || count < 0 || (count > 0 && !colors))
         return;
     QVector<TalvernPluginLedColor> frame;

@@ -5,7 +5,7 @@
 #include "PluginState.h"
 #include "TableOperations.h"
 #include "devices/DeviceImages.h"
-#include "sdk/AuraSdkController.h"
+#include "sdk/GlintSdkController.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ TalvernPluginImage *makeHostImage(const std::string &fileName)
 DeviceData knownDeviceData(const char *deviceId)
 {
     const ControllerUse use;
-    AuraSdkController *controller = use.controller();
+    GlintSdkController *controller = use.controller();
     if (!controller || !deviceId)
         return DeviceData();
     return controller->deviceData(QByteArray(deviceId));

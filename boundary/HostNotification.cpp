@@ -1,11 +1,11 @@
 #include "BoundaryLog.h"
 #include "PluginState.h"
 #include "TableOperations.h"
-#include "sdk/AuraSdkController.h"
+#include "sdk/GlintSdkController.h"
 
 void notifyHostAboutCurrentConnectedDevices()
 {
-    const std::unique_ptr<AuraSdkController> &controller = controllerOwner();
+    const std::unique_ptr<GlintSdkController> &controller = controllerOwner();
     if (g_currentPluginMode != PluginModeRunning || !g_callback || !g_context || !controller) {
         qCCritical(boundaryLog).nospace()
             << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "

@@ -1,8 +1,8 @@
 #include "PluginState.h"
 
 #include "BoundaryLog.h"
-#include "sdk/AuraSdkController.h"
-#include "sdk/AuraSdkLog.h"
+#include "sdk/GlintSdkController.h"
+#include "sdk/GlintSdkLog.h"
 
 #include <QThread>
 
@@ -18,11 +18,11 @@ namespace {
 std::atomic<int> g_controllerUses { 0 };
 std::atomic<bool> g_unloading { false };
 // The owner's controller for threads other than the subscribing one, published once it is built.
-std::atomic<AuraSdkController *> g_sharedController { nullptr };
+std::atomic<GlintSdkController *> g_sharedController { nullptr };
 
 struct ControllerAtUnload
 {
-    std::unique_ptr<AuraSdkController> controller;
+    std::unique_ptr<GlintSdkController> controller;
     ~ControllerAtUnload()
     {
         g_unloading.store(true);
@@ -35,11 +35,11 @@ struct ControllerAtUnload
 
 } // namespace
 
-std::unique_ptr<AuraSdkController> &controllerOwner()
+std::unique_ptr<GlintSdkController> &controllerOwner()
 {
     // Statics are destroyed in reverse order of construction: creating the logging categories
     // first keeps them alive while the controller winds its worker down at unload.
-    auraSdkControllerLog();
+    glintSdkControllerLog();
     boundaryLog();
     static ControllerAtUnload owner;
     return owner.controller;

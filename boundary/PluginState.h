@@ -9,7 +9,7 @@
 #include <atomic>
 #include <memory>
 
-class AuraSdkController;
+class GlintSdkController;
 
 extern void *g_context;
 extern TalvernPluginDeviceCallback g_callback;
@@ -17,7 +17,7 @@ extern std::atomic<int32_t> g_currentPluginMode;
 
 // Null until the first subscription; the controller then lives until the library is unloaded.
 // Only subscription, set-mode and the notification use the owner directly.
-std::unique_ptr<AuraSdkController> &controllerOwner();
+std::unique_ptr<GlintSdkController> &controllerOwner();
 // Makes the owner's new controller visible to ControllerUse on other threads.
 void publishController();
 
@@ -30,13 +30,13 @@ public:
     ControllerUse();
     ~ControllerUse();
     // Null before the first subscription and once unloading has begun.
-    AuraSdkController *controller() const { return m_controller; }
+    GlintSdkController *controller() const { return m_controller; }
 
     ControllerUse(const ControllerUse &) = delete;
     ControllerUse &operator=(const ControllerUse &) = delete;
 
 private:
-    AuraSdkController *m_controller = nullptr;
+    GlintSdkController *m_controller = nullptr;
 };
 
 constexpr int32_t PluginModeStopped = 1;

@@ -1,16 +1,16 @@
 // Subscription and mode switching: they start and stop the worker's device access.
 #include "PluginState.h"
 #include "TableOperations.h"
-#include "sdk/AuraSdkController.h"
+#include "sdk/GlintSdkController.h"
 
 void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCallback callback)
 {
     g_context = context;
     g_callback = callback;
-    std::unique_ptr<AuraSdkController> &controller = controllerOwner();
+    std::unique_ptr<GlintSdkController> &controller = controllerOwner();
     if (!controller) {
-        controller = std::make_unique<AuraSdkController>();
-        QObject::connect(controller.get(), &AuraSdkController::enumerationCompleted,
+        controller = std::make_unique<GlintSdkController>();
+        QObject::connect(controller.get(), &GlintSdkController::enumerationCompleted,
                          controller.get(), &notifyHostAboutCurrentConnectedDevices);
         publishController();
     }
@@ -22,7 +22,7 @@ void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCall
 
 void TALVERN_CDECL TalvernPluginUnsubscribe()
 {
-    if (const std::unique_ptr<AuraSdkController> &controller = controllerOwner())
+    if (const std::unique_ptr<GlintSdkController> &controller = controllerOwner())
         controller->uninitialize();
     g_callback = nullptr;
     g_context = nullptr;
@@ -35,7 +35,7 @@ void TALVERN_CDECL TalvernPluginSetPluginMode(int32_t mode)
     g_currentPluginMode = mode;
     // Before the first subscription there is nothing to start: the mode is kept, and the
     // subscription starts device access if it is 2 by then.
-    const std::unique_ptr<AuraSdkController> &controller = controllerOwner();
+    const std::unique_ptr<GlintSdkController> &controller = controllerOwner();
     if (!controller)
         return;
     if (mode == PluginModeRunning)

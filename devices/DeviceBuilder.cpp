@@ -2,7 +2,7 @@
 
 #include "DeviceTypes.h"
 #include "platform/BstrString.h"
-#include "sdk/AuraSdkLog.h"
+#include "sdk/GlintSdkLog.h"
 
 #include <QCryptographicHash>
 
@@ -15,7 +15,7 @@ std::string imageName(std::int32_t type, const char *suffix)
 
 void logFailure(const char *call, HRESULT hr, const char *closing = ")")
 {
-    qCCritical(auraSdkControllerLog) << call << hresultText(hr) << closing;
+    qCCritical(glintSdkControllerLog) << call << hresultText(hr) << closing;
 }
 
 } // namespace
@@ -31,16 +31,16 @@ std::vector<LedPosition> buildLedPositions(std::int32_t type, std::int32_t ledCo
     return positions;
 }
 
-std::vector<LedZone> buildLedZones(std::int32_t type, IAuraRgbLightCollection *lights,
+std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *lights,
                                    std::int32_t ledCount)
 {
     std::vector<LedZone> zones;
     const std::int32_t base = ledIdBase(type);
     for (std::int32_t i = 0; i < ledCount; ++i) {
-        ComPtr<IAuraRgbLight> light;
+        ComPtr<IGlintRgbLight> light;
         HRESULT hr = lights->get_Item(i, light.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IAuraRgbLightCollection::get_Item() with HRESULT(", hr);
+            logFailure("Failed IGlintRgbLightCollection::get_Item() with HRESULT(", hr);
             continue;
         }
         if (!light)
@@ -48,23 +48,23 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IAuraRgbLightCollection *l
         BstrHolder name;
         hr = light->get_Name(name.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IAuraRgbLight::get_Name() with HRESULT(", hr);
+            logFailure("Failed IGlintRgbLight::get_Name() with HRESULT(", hr);
             continue;
         }
         const QString zoneName = toQString(name);
         zones.push_back({base + i, std::string(), 2, zoneName.toStdString()});
-        qCDebug(auraSdkControllerLog).nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
+        qCDebug(glintSdkControllerLog).nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
     }
     return zones;
 }
 
-DeviceBuildResult buildDeviceData(IAuraSyncDeviceCollection *collection, std::int32_t index,
+DeviceBuildResult buildDeviceData(IGlintSyncDeviceCollection *collection, std::int32_t index,
                                   std::int32_t type)
 {
-    ComPtr<IAuraSyncDevice> device;
+    ComPtr<IGlintSyncDevice> device;
     HRESULT hr = collection->get_Item(index, device.receive());
     if (FAILED(hr)) {
-        logFailure("Failed IAuraSyncDeviceCollection::get_Item() with HRESULT(", hr);
+        logFailure("Failed IGlintSyncDeviceCollection::get_Item() with HRESULT(", hr);
         return {};
     }
     // A device that failed to arrive is caught by the validity check below, after the name.
@@ -72,21 +72,21 @@ DeviceBuildResult buildDeviceData(IAuraSyncDeviceCollection *collection, std::in
     if (device) {
         hr = device->get_Name(rawName.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IAuraSyncDevice::get_Name() with HRESULT(", hr);
+            logFailure("Failed IGlintSyncDevice::get_Name() with HRESULT(", hr);
             return {};
         }
     }
     QString name = toQString(rawName);
-    if (type == AuraMotherboardType && name == QLatin1String("Mainboard_Master"))
-        name = QStringLiteral("ASUS Motherboard");
+    if (type == GlintMotherboardType && name == QLatin1String("Mainboard_Master"))
+        name = QStringLiteral("Norvane Motherboard");
     const QByteArray id = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Md5).toHex();
 
-    ComPtr<IAuraRgbLightCollection> lights;
+    ComPtr<IGlintRgbLightCollection> lights;
     std::int32_t ledCount = 0;
     if (device) {
         hr = device->get_Lights(lights.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IAuraSyncDevice::get_Lights() with HRESULT(", hr);
+            logFailure("Failed IGlintSyncDevice::get_Lights() with HRESULT(", hr);
             return {};
         }
     }
@@ -94,27 +94,27 @@ DeviceBuildResult buildDeviceData(IAuraSyncDeviceCollection *collection, std::in
         int count = 0;
         hr = lights->get_Count(&count);
         if (FAILED(hr)) {
-            logFailure("Failed IAuraRgbLightCollection::get_Count() with HRESULT(", hr);
+            logFailure("Failed IGlintRgbLightCollection::get_Count() with HRESULT(", hr);
             return {};
         }
         ledCount = count;
     }
     if (!device || !lights || name.isEmpty() || id.isEmpty()) {
-        qCDebug(auraSdkControllerLog).nospace()
+        qCDebug(glintSdkControllerLog).nospace()
             << "Device #" << index << ": Invalid data received. Skipping this device";
         return {};
     }
-    qCDebug(auraSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
+    qCDebug(glintSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
                                             << "; id:" << id << "; Leds Count: " << ledCount;
 
     DeviceData data;
     data.ledPositions = buildLedPositions(type, ledCount);
     std::vector<LedZone> zones = buildLedZones(type, lights.get(), ledCount);
     for (std::int32_t i = 0; i < ledCount; ++i) {
-        ComPtr<IAuraRgbLight> light;
+        ComPtr<IGlintRgbLight> light;
         hr = lights->get_Item(i, light.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IAuraRgbLightCollection::get_Item() during enumeration with HRESULT(",
+            logFailure("Failed IGlintRgbLightCollection::get_Item() during enumeration with HRESULT(",
                        hr, ").");
             continue;
         }

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "platform/ComPtr.h"
-#include "sdk/AuraSdkInterfaces.h"
+#include "sdk/GlintSdkInterfaces.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -44,8 +44,8 @@ struct DeviceView
 // A default record (null device, everything empty) stands for "no such device".
 struct DeviceData
 {
-    ComPtr<IAuraSyncDevice> device;
-    QMap<std::int32_t, ComPtr<IAuraRgbLight>> ledsMap; // the lights that could be loaded
+    ComPtr<IGlintSyncDevice> device;
+    QMap<std::int32_t, ComPtr<IGlintRgbLight>> ledsMap; // the lights that could be loaded
     std::string friendlyName; // UTF-8; the device id is the MD5 of it
     std::vector<LedPosition> ledPositions; // one per LED, in LED index order
     std::vector<DeviceView> deviceViews;
@@ -73,5 +73,5 @@ inline uint qHash(const LedIdRange &range, uint /*seed*/ = 0)
 // Device id (32 lower-case hex characters) to record; the merged motherboard counts as one.
 using DeviceMap = QHash<QByteArray, DeviceData>;
 // For a merged device only: the SDK device of each additional board, by its LED id range.
-using SubDeviceMap = QHash<LedIdRange, ComPtr<IAuraSyncDevice>>;
+using SubDeviceMap = QHash<LedIdRange, ComPtr<IGlintSyncDevice>>;
 using CombinedSubDeviceMap = QHash<QByteArray, SubDeviceMap>;

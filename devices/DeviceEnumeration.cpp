@@ -3,18 +3,18 @@
 #include "DeviceBuilder.h"
 #include "DeviceTypes.h"
 #include "MotherboardMerge.h"
-#include "sdk/AuraSdkLog.h"
+#include "sdk/GlintSdkLog.h"
 
-void enumerateDevices(IAuraSdk2 *sdk, std::int32_t type, DeviceStore &store)
+void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
 {
     store.clear();
     if (!sdk)
         return;
-    ComPtr<IAuraSyncDeviceCollection> collection;
+    ComPtr<IGlintSyncDeviceCollection> collection;
     HRESULT hr = sdk->Enumerate(type, collection.receive());
     if (FAILED(hr)) {
-        qCCritical(auraSdkControllerLog)
-            << "Failed IAuraSdk::Enumerate() with HRESULT(" << hresultText(hr) << ")";
+        qCCritical(glintSdkControllerLog)
+            << "Failed IGlintSdk::Enumerate() with HRESULT(" << hresultText(hr) << ")";
         return;
     }
     if (!collection)
@@ -22,15 +22,15 @@ void enumerateDevices(IAuraSdk2 *sdk, std::int32_t type, DeviceStore &store)
     int count = 0;
     hr = collection->get_Count(&count);
     if (FAILED(hr)) {
-        qCCritical(auraSdkControllerLog)
-            << "Failed IAuraSyncDeviceCollection::get_Count() with HRESULT(" << hresultText(hr)
+        qCCritical(glintSdkControllerLog)
+            << "Failed IGlintSyncDeviceCollection::get_Count() with HRESULT(" << hresultText(hr)
             << ")";
         return;
     }
-    qCDebug(auraSdkControllerLog) << "IAuraSdk2::Enumerate(" << deviceTypeName(type) << ") returns"
+    qCDebug(glintSdkControllerLog) << "IGlintSdk2::Enumerate(" << deviceTypeName(type) << ") returns"
                                   << count << "devices";
-    if (type == AuraMotherboardType && count >= 2) {
-        qCDebug(auraSdkControllerLog) << "Multiple motherboards detected. Merge them into one device...";
+    if (type == GlintMotherboardType && count >= 2) {
+        qCDebug(glintSdkControllerLog) << "Multiple motherboards detected. Merge them into one device...";
         enumerateMultipleMotherboards(collection.get(), count, store);
         return;
     }

@@ -4,4 +4,4 @@
 #include "DeviceStore.h"
 
 // Worker thread only. Empties the store first, also when sdk is null or the SDK fails.
-void enumerateDevices(IAuraSdk2 *sdk, std::int32_t type, DeviceStore &store);
+void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store);

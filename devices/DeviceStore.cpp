@@ -1,13 +1,13 @@
 #include "DeviceStore.h"
 
-#include "sdk/AuraSdkLog.h"
+#include "sdk/GlintSdkLog.h"
 
 DeviceData DeviceStore::deviceData(const QByteArray &deviceId) const
 {
     QMutexLocker locker(&m_mutex);
     const auto it = m_devices.constFind(deviceId);
     if (it == m_devices.constEnd()) {
-        qCWarning(auraSdkControllerLog) << "AuraSdkWorker::deviceData(): Invalid device id requested:"
+        qCWarning(glintSdkControllerLog) << "GlintSdkWorker::deviceData(): Invalid device id requested:"
                                         << deviceId << "Empty device data will be returned";
         return DeviceData();
     }

@@ -2,17 +2,17 @@
 
 #include "DeviceBuilder.h"
 #include "DeviceTypes.h"
-#include "sdk/AuraSdkLog.h"
+#include "sdk/GlintSdkLog.h"
 
 // Each LED of a further board keeps its index on that board: its merged id is nextLedId plus its
 // offset from the motherboard base, in the lights, the positions and the zones alike. Numbering by
 // place in each list instead would shift the lists against each other as soon as one light fails
 // to load, sending colours to the wrong LED and giving two positions the same id.
-void enumerateMultipleMotherboards(IAuraSyncDeviceCollection *collection, std::int32_t deviceCount,
+void enumerateMultipleMotherboards(IGlintSyncDeviceCollection *collection, std::int32_t deviceCount,
                                    DeviceStore &store)
 {
-    const std::int32_t base = ledIdBase(AuraMotherboardType);
-    const DeviceBuildResult first = buildDeviceData(collection, 0, AuraMotherboardType);
+    const std::int32_t base = ledIdBase(GlintMotherboardType);
+    const DeviceBuildResult first = buildDeviceData(collection, 0, GlintMotherboardType);
     if (first.first.isEmpty())
         return;
     const QByteArray mergedId = first.first;
@@ -20,15 +20,15 @@ void enumerateMultipleMotherboards(IAuraSyncDeviceCollection *collection, std::i
 
     std::int32_t nextLedId = base + std::int32_t(first.second.ledPositions.size());
     for (std::int32_t i = 1; i < deviceCount; ++i) {
-        const DeviceBuildResult board = buildDeviceData(collection, i, AuraMotherboardType);
+        const DeviceBuildResult board = buildDeviceData(collection, i, GlintMotherboardType);
         if (board.first.isEmpty())
             continue;
         const DeviceData &data = board.second;
-        if (auraSdkControllerLog().isDebugEnabled()) {
+        if (glintSdkControllerLog().isDebugEnabled()) {
             const QString zoneCount = data.deviceViews.empty()
                 ? QStringLiteral("empty!!!")
                 : QString::number(data.deviceViews[0].ledZones.size());
-            qCDebug(auraSdkControllerLog).nospace()
+            qCDebug(glintSdkControllerLog).nospace()
                 << "enumerateMultipleMotherboards(): additional_motherboard #" << (i - 1)
                 << "; ledsMap.size(): " << data.ledsMap.size()
                 << "; ledPositions.size(): " << quint64(data.ledPositions.size())

@@ -6,5 +6,5 @@
 #include "DeviceStore.h"
 
 // Worker thread only; the store's containers must be empty.
-void enumerateMultipleMotherboards(IAuraSyncDeviceCollection *collection, std::int32_t deviceCount,
+void enumerateMultipleMotherboards(IGlintSyncDeviceCollection *collection, std::int32_t deviceCount,
                                    DeviceStore &store);

@@ -20,10 +20,10 @@ bool fail(QString *error, const QString &text)
 QString defaultPluginPath()
 {
     const QString beside = QDir(QCoreApplication::applicationDirPath())
-                               .filePath(QFileInfo(QStringLiteral(AURA_PLUGIN_PATH)).fileName());
+                               .filePath(QFileInfo(QStringLiteral(GLINT_PLUGIN_PATH)).fileName());
     if (QFileInfo::exists(beside))
         return beside;
-    return QStringLiteral(AURA_PLUGIN_PATH);
+    return QStringLiteral(GLINT_PLUGIN_PATH);
 }
 
 } // namespace

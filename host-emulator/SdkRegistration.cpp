@@ -20,7 +20,7 @@ bool SdkRegistration::setRegistered(bool registered)
         if (!m_file.open())
             return false;
         m_file.write("# the substitute lighting "
-                     "SDK\n{05921124-5057-483E-A037-E9497B523590} " AURA_SIMULATOR_PATH "\n");
+                     "SDK\n{05921124-5057-483E-A037-E9497B523590} " GLINT_SIMULATOR_PATH "\n");
         m_file.flush();
     }
     qputenv("COMPAT_INPROC_SERVERS", m_file.fileName().toLocal8Bit());

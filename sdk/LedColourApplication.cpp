@@ -1,12 +1,12 @@
 #include "LedColourApplication.h"
 
-#include "AuraSdkLog.h"
+#include "GlintSdkLog.h"
 
 namespace {
 
 void logPutFailure(const char *call, HRESULT hr)
 {
-    qCCritical(auraSdkControllerLog) << call << hresultText(hr) << "). Skip this lighting frame...";
+    qCCritical(glintSdkControllerLog) << call << hresultText(hr) << "). Skip this lighting frame...";
 }
 
 } // namespace
@@ -16,7 +16,7 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
 {
     const auto device = store.devices().constFind(deviceId);
     if (device == store.devices().constEnd()) {
-        qCCritical(auraSdkControllerLog)
+        qCCritical(glintSdkControllerLog)
             << "TalvernPluginSetLedsColors: Invalid device id requested. Skip this lighting frame...";
         return;
     }
@@ -24,35 +24,35 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
     for (const TalvernPluginLedColor &colour : colours) {
         const auto light = data.ledsMap.constFind(colour.ledId);
         if (light == data.ledsMap.constEnd()) {
-            qCWarning(auraSdkControllerLog) << "Invalid LUID received from host:" << colour.ledId;
+            qCWarning(glintSdkControllerLog) << "Invalid LUID received from host:" << colour.ledId;
             continue;
         }
-        IAuraRgbLight *rgb = light.value().get();
+        IGlintRgbLight *rgb = light.value().get();
         HRESULT hr = rgb->put_Red(BYTE(colour.r & 0xFF));
         if (FAILED(hr))
-            return logPutFailure("Failed IAuraRgbLight::put_Red() with HRESULT(", hr);
+            return logPutFailure("Failed IGlintRgbLight::put_Red() with HRESULT(", hr);
         hr = rgb->put_Green(BYTE(colour.g & 0xFF));
         if (FAILED(hr))
-            return logPutFailure("Failed IAuraRgbLight::put_Green() with HRESULT(", hr);
+            return logPutFailure("Failed IGlintRgbLight::put_Green() with HRESULT(", hr);
         hr = rgb->put_Blue(BYTE(colour.b & 0xFF));
         if (FAILED(hr))
-            return logPutFailure("Failed IAuraRgbLight::put_Blue() with HRESULT(", hr);
+            return logPutFailure("Failed IGlintRgbLight::put_Blue() with HRESULT(", hr);
     }
     const HRESULT hr = data.device->Apply();
     if (FAILED(hr)) {
-        qCCritical(auraSdkControllerLog)
-            << "Failed IAuraSyncDevice::Apply() with HRESULT(" << hresultText(hr) << ")";
+        qCCritical(glintSdkControllerLog)
+            << "Failed IGlintSyncDevice::Apply() with HRESULT(" << hresultText(hr) << ")";
     }
     const auto subDevices = store.combinedSubDevices().constFind(deviceId);
     if (subDevices == store.combinedSubDevices().constEnd())
         return;
-    for (const ComPtr<IAuraSyncDevice> &subDevice : subDevices.value()) {
+    for (const ComPtr<IGlintSyncDevice> &subDevice : subDevices.value()) {
         if (!subDevice)
             continue;
         const HRESULT subHr = subDevice->Apply();
         if (FAILED(subHr)) {
-            qCCritical(auraSdkControllerLog)
-                << "[Combined SubDevice] Failed IAuraSyncDevice::Apply() with HRESULT("
+            qCCritical(glintSdkControllerLog)
+                << "[Combined SubDevice] Failed IGlintSyncDevice::Apply() with HRESULT("
                 << hresultText(subHr) << ")";
         }
     }

@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QVector>
 
-struct AURA_SIMULATOR_EXPORT BoardScenario
+struct GLINT_SIMULATOR_EXPORT BoardScenario
 {
     QString name;
     int type = 0x10000; // the Enumerate type code that reports this board
@@ -24,7 +24,7 @@ struct AURA_SIMULATOR_EXPORT BoardScenario
 // "sdk", "devices", "board:B", "lights:B", "light:B:L" (B the board's place in the scenario, L the
 // light's index on it). call counts the calls matching object, method and index from 1; 0 fails
 // every one. index restricts get_Item to one index; -1 matches any.
-struct AURA_SIMULATOR_EXPORT FaultRule
+struct GLINT_SIMULATOR_EXPORT FaultRule
 {
     QString object;
     QString method;
@@ -33,7 +33,7 @@ struct AURA_SIMULATOR_EXPORT FaultRule
     int index = -1;
 };
 
-struct AURA_SIMULATOR_EXPORT Scenario
+struct GLINT_SIMULATOR_EXPORT Scenario
 {
     QVector<BoardScenario> boards;
     QVector<FaultRule> faults;

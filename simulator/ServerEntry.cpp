@@ -40,7 +40,7 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        ComPtr<IAuraSdk2> sdk = ComPtr<IAuraSdk2>::adopt(createSimulatedSdk());
+        ComPtr<IGlintSdk2> sdk = ComPtr<IGlintSdk2>::adopt(createSimulatedSdk());
         return sdk->QueryInterface(riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
@@ -59,7 +59,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID *ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualGUID(rclsid, CLSID_AuraSdk))
+    if (!IsEqualGUID(rclsid, CLSID_GlintSdk))
         return CLASS_E_CLASSNOTAVAILABLE;
     return g_classFactory.QueryInterface(riid, ppv);
 }

@@ -1,7 +1,7 @@
 // Windows only: regsvr32 registers the substitute SDK for the current user, so that a test run
 // needs neither the vendor's SDK nor administrator rights, and unregisters it again.
 #ifdef _WIN32
-#include "sdk/AuraSdkInterfaces.h"
+#include "sdk/GlintSdkInterfaces.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-struct AURA_SIMULATOR_EXPORT SimulatedColour
+struct GLINT_SIMULATOR_EXPORT SimulatedColour
 {
     std::uint8_t red = 0;
     std::uint8_t green = 0;

@@ -100,7 +100,7 @@ private:
     std::atomic<ULONG> m_references { 1 };
 };
 
-class SimulatedLight final : public SimulatedObject<IAuraRgbLight>
+class SimulatedLight final : public SimulatedObject<IGlintRgbLight>
 {
 public:
     using SimulatedObject::SimulatedObject;
@@ -127,7 +127,7 @@ private:
     }
 };
 
-class SimulatedLightCollection final : public SimulatedObject<IAuraRgbLightCollection>
+class SimulatedLightCollection final : public SimulatedObject<IGlintRgbLightCollection>
 {
 public:
     using SimulatedObject::SimulatedObject;
@@ -144,7 +144,7 @@ public:
         const bool known = SimulatorState::instance().lightCount(m_target, count);
         return call.finish(known ? S_OK : E_FAIL);
     }
-    HRESULT STDMETHODCALLTYPE get_Item(int index, IAuraRgbLight **light) override
+    HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintRgbLight **light) override
     {
         Call call(m_target, "get_Item", index);
         if (!light)
@@ -159,9 +159,9 @@ public:
             return call.finish(E_INVALIDARG);
         if (m_lights.size() <= std::size_t(index))
             m_lights.resize(std::size_t(index) + 1);
-        ComPtr<IAuraRgbLight> &cached = m_lights[std::size_t(index)];
+        ComPtr<IGlintRgbLight> &cached = m_lights[std::size_t(index)];
         if (!cached)
-            cached = ComPtr<IAuraRgbLight>::adopt(
+            cached = ComPtr<IGlintRgbLight>::adopt(
                 new SimulatedLight(m_target.child(Target::Light, m_target.board, index)));
         cached->AddRef();
         *light = cached.get();
@@ -169,15 +169,15 @@ public:
     }
 
 private:
-    std::vector<ComPtr<IAuraRgbLight>> m_lights;
+    std::vector<ComPtr<IGlintRgbLight>> m_lights;
 };
 
-class SimulatedDevice final : public SimulatedObject<IAuraSyncDevice>
+class SimulatedDevice final : public SimulatedObject<IGlintSyncDevice>
 {
 public:
     using SimulatedObject::SimulatedObject;
 
-    HRESULT STDMETHODCALLTYPE get_Lights(IAuraRgbLightCollection **lights) override
+    HRESULT STDMETHODCALLTYPE get_Lights(IGlintRgbLightCollection **lights) override
     {
         Call call(m_target, "get_Lights");
         if (!lights)
@@ -186,7 +186,7 @@ public:
         if (FAILED(call.injected()))
             return call.injected();
         if (!m_lights)
-            m_lights = ComPtr<IAuraRgbLightCollection>::adopt(
+            m_lights = ComPtr<IGlintRgbLightCollection>::adopt(
                 new SimulatedLightCollection(m_target.child(Target::Lights, m_target.board)));
         m_lights->AddRef();
         *lights = m_lights.get();
@@ -212,10 +212,10 @@ public:
     }
 
 private:
-    ComPtr<IAuraRgbLightCollection> m_lights;
+    ComPtr<IGlintRgbLightCollection> m_lights;
 };
 
-class SimulatedDeviceCollection final : public SimulatedObject<IAuraSyncDeviceCollection>
+class SimulatedDeviceCollection final : public SimulatedObject<IGlintSyncDeviceCollection>
 {
 public:
     SimulatedDeviceCollection(const Target &target, std::vector<int> boards)
@@ -236,7 +236,7 @@ public:
         *count = int(m_boards.size());
         return call.finish(S_OK);
     }
-    HRESULT STDMETHODCALLTYPE get_Item(int index, IAuraSyncDevice **device) override
+    HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintSyncDevice **device) override
     {
         Call call(m_target, "get_Item", index);
         if (!device)
@@ -246,9 +246,9 @@ public:
             return call.injected();
         if (index < 0 || std::size_t(index) >= m_boards.size())
             return call.finish(E_INVALIDARG);
-        ComPtr<IAuraSyncDevice> &cached = m_devices[std::size_t(index)];
+        ComPtr<IGlintSyncDevice> &cached = m_devices[std::size_t(index)];
         if (!cached)
-            cached = ComPtr<IAuraSyncDevice>::adopt(
+            cached = ComPtr<IGlintSyncDevice>::adopt(
                 new SimulatedDevice(m_target.child(Target::Board, m_boards[std::size_t(index)])));
         cached->AddRef();
         *device = cached.get();
@@ -257,16 +257,16 @@ public:
 
 private:
     const std::vector<int> m_boards; // the scenario places of the boards, in collection order
-    std::vector<ComPtr<IAuraSyncDevice>> m_devices;
+    std::vector<ComPtr<IGlintSyncDevice>> m_devices;
 };
 
-class SimulatedSdk final : public SimulatedObject<IAuraSdk2>
+class SimulatedSdk final : public SimulatedObject<IGlintSdk2>
 {
 public:
     using SimulatedObject::SimulatedObject;
 
     HRESULT STDMETHODCALLTYPE Enumerate(int deviceType,
-                                        IAuraSyncDeviceCollection **devices) override
+                                        IGlintSyncDeviceCollection **devices) override
     {
         Call call(m_target, "Enumerate", Call::NoArgument, deviceType);
         if (!devices)
@@ -298,12 +298,12 @@ public:
     }
 
 protected:
-    bool isOwnInterface(REFIID riid) const override { return IsEqualGUID(riid, IID_IAuraSdk2); }
+    bool isOwnInterface(REFIID riid) const override { return IsEqualGUID(riid, IID_IGlintSdk2); }
 };
 
 } // namespace
 
-IAuraSdk2 *createSimulatedSdk()
+IGlintSdk2 *createSimulatedSdk()
 {
     Target target;
     target.kind = Target::Sdk;

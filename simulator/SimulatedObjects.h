@@ -5,9 +5,9 @@
 
 #include "SimulatorState.h"
 #include "platform/ComPtr.h"
-#include "sdk/AuraSdkInterfaces.h"
+#include "sdk/GlintSdkInterfaces.h"
 
 #include <vector>
 
 // Creates the SDK object for the calling thread's apartment, with one reference for the caller.
-IAuraSdk2 *createSimulatedSdk();
+IGlintSdk2 *createSimulatedSdk();

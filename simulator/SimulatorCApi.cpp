@@ -4,12 +4,12 @@
 
 using simulator::SimulatorState;
 
-void AuraSimulatorClearScenario()
+void GlintSimulatorClearScenario()
 {
     SimulatorState::instance().setScenario({});
 }
 
-int AuraSimulatorAddBoard(const char16_t *name, int type, const char16_t *const *lightNames,
+int GlintSimulatorAddBoard(const char16_t *name, int type, const char16_t *const *lightNames,
                           int lightCount)
 {
     if (!name || lightCount < 0)
@@ -26,7 +26,7 @@ int AuraSimulatorAddBoard(const char16_t *name, int type, const char16_t *const 
     return int(setup.boards.size()) - 1;
 }
 
-int AuraSimulatorLatchedColour(int board, int light)
+int GlintSimulatorLatchedColour(int board, int light)
 {
     const std::vector<SimulatedColour> colours = SimulatorState::instance().latchedColours(board);
     if (light < 0 || std::size_t(light) >= colours.size())
@@ -35,32 +35,32 @@ int AuraSimulatorLatchedColour(int board, int light)
     return colour.red << 16 | colour.green << 8 | colour.blue;
 }
 
-int AuraSimulatorApplyCount(int board)
+int GlintSimulatorApplyCount(int board)
 {
     return SimulatorState::instance().applyCount(board);
 }
 
-int AuraSimulatorStartCalls()
+int GlintSimulatorStartCalls()
 {
     return SimulatorState::instance().startCalls();
 }
 
-int AuraSimulatorStopCalls()
+int GlintSimulatorStopCalls()
 {
     return SimulatorState::instance().stopCalls();
 }
 
-int AuraSimulatorLiveObjects()
+int GlintSimulatorLiveObjects()
 {
     return SimulatorState::instance().liveObjects();
 }
 
-int AuraSimulatorOutstandingReferences()
+int GlintSimulatorOutstandingReferences()
 {
     return SimulatorState::instance().outstandingReferences();
 }
 
-int AuraSimulatorForeignThreadCalls()
+int GlintSimulatorForeignThreadCalls()
 {
     return SimulatorState::instance().foreignThreadCalls();
 }

@@ -16,7 +16,7 @@
 #include <memory>
 
 // One call on an SDK object, in the order calls were made.
-struct AURA_SIMULATOR_EXPORT CallRecord
+struct GLINT_SIMULATOR_EXPORT CallRecord
 {
     QString object; // as in FaultRule::object
     QString method;
@@ -25,7 +25,7 @@ struct AURA_SIMULATOR_EXPORT CallRecord
     Qt::HANDLE thread = nullptr;
 };
 
-class AURA_SIMULATOR_EXPORT SimulatorControl
+class GLINT_SIMULATOR_EXPORT SimulatorControl
 {
 public:
     static SimulatorControl &instance();

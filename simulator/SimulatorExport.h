@@ -2,11 +2,11 @@
 #pragma once
 
 #if defined(_WIN32)
-#if defined(AURA_SIMULATOR_BUILD)
-#define AURA_SIMULATOR_EXPORT __declspec(dllexport)
+#if defined(GLINT_SIMULATOR_BUILD)
+#define GLINT_SIMULATOR_EXPORT __declspec(dllexport)
 #else
-#define AURA_SIMULATOR_EXPORT __declspec(dllimport)
+#define GLINT_SIMULATOR_EXPORT __declspec(dllimport)
 #endif
 #else
-#define AURA_SIMULATOR_EXPORT __attribute__((visibility("default")))
+#define GLINT_SIMULATOR_EXPORT __attribute__((visibility("default")))
 #endif

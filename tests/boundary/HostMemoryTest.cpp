@@ -43,9 +43,9 @@ TEST(HostMemoryDeathTest, CountBelowOneIsFatal)
 TEST(HostMemory, StringCopiesEndAtTheFirstNul)
 {
     bool failed = false;
-    char *copy = copyToHostString(std::string("AURA Motherboard"), &failed);
+    char *copy = copyToHostString(std::string("Norvane Motherboard"), &failed);
     ASSERT_NE(copy, nullptr);
-    EXPECT_STREQ(copy, "AURA Motherboard");
+    EXPECT_STREQ(copy, "Norvane Motherboard");
     std::free(copy);
 
     // The host reads C strings: what follows an embedded NUL is dropped, the block stays zero.
@@ -79,8 +79,8 @@ TEST(HostRecordRelease, DeviceInfoTreesAreFreedWhole)
     const std::size_t before = heapInUse();
 
     auto *info = record<TalvernPluginDeviceInfo>();
-    info->deviceName = strdup("AURA Motherboard");
-    info->deviceId = strdup("898552927ce27c02346080005d3973cd");
+    info->deviceName = strdup("Norvane Motherboard");
+    info->deviceId = strdup("786af07ea0cb0dbb480824d6c4d5d6bd");
     info->ledPositions = record<TalvernPluginLedPositions>();
     info->ledPositions->count = 2;
     info->ledPositions->positions =

@@ -3,8 +3,8 @@
 #include "LogCapture.h"
 #include "SimulatorRegistration.h"
 #include "devices/DeviceEnumeration.h"
-#include "sdk/AuraSdkLog.h"
-#include "sdk/AuraSdkWorker.h"
+#include "sdk/GlintSdkLog.h"
+#include "sdk/GlintSdkWorker.h"
 #include "simulator/SimulatorControl.h"
 
 #include <QLoggingCategory>
@@ -15,9 +15,9 @@ extern SimulatorRegistration *g_simulatorRegistration;
 
 namespace {
 
-// printf 'ASUS Motherboard' | md5sum
-const QByteArray asusMotherboardId("898552927ce27c02346080005d3973cd");
-const char category[] = "vesk.plugin.aura_sdk_controller";
+// printf 'Norvane Motherboard' | md5sum
+const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
+const char category[] = "vesk.plugin.glint_sdk_controller";
 constexpr int base = 0x20001;
 
 TalvernPluginLedColor colour(int ledId, int r, int g, int b)
@@ -85,17 +85,17 @@ TEST_F(Discovery, OneMotherboardIsRenamedAndDescribed)
     board.lightNames =
         QStringList { QStringLiteral("Led A"), QStringLiteral("Led B"), QStringLiteral("Led C") };
     use({ board });
-    AuraSdkWorker worker;
+    GlintSdkWorker worker;
     int completed = 0;
-    QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+    QObject::connect(&worker, &GlintSdkWorker::enumerationCompleted, [&] { ++completed; });
 
     worker.initialize();
     ASSERT_TRUE(worker.isInitialized());
     EXPECT_EQ(completed, 1);
-    EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { asusMotherboardId });
+    EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
     {
-        const DeviceData data = worker.deviceData(asusMotherboardId);
-        EXPECT_EQ(data.friendlyName, "ASUS Motherboard");
+        const DeviceData data = worker.deviceData(norvaneMotherboardId);
+        EXPECT_EQ(data.friendlyName, "Norvane Motherboard");
         ASSERT_EQ(data.ledPositions.size(), 3u);
         EXPECT_EQ(data.ledPositions[2].ledId, base + 2);
         EXPECT_EQ(data.ledPositions[2].x, 2.0);
@@ -115,7 +115,7 @@ TEST_F(Discovery, OneMotherboardIsRenamedAndDescribed)
         EXPECT_TRUE(zones[1].label.empty());
     }
     EXPECT_TRUE(log.contains(QStringLiteral(
-        "Device #0; friendly name: \"ASUS Motherboard\"; id:\"898552927ce27c02346080005d3973cd\"; "
+        "Device #0; friendly name: \"Norvane Motherboard\"; id:\"786af07ea0cb0dbb480824d6c4d5d6bd\"; "
         "Leds Count: 3")));
 
     // Opening again while open changes nothing.
@@ -142,29 +142,29 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
           BoardScenario::withLights(QStringLiteral("Second Board"), 3),
           BoardScenario::withLights(QStringLiteral("Third Board"), 2) });
     DeviceStore store;
-    ComPtr<IAuraSdk2> sdk;
+    ComPtr<IGlintSdk2> sdk;
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+    ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                                sdk.receiveVoid()),
               S_OK);
-    enumerateDevices(sdk.get(), AuraMotherboardType, store);
+    enumerateDevices(sdk.get(), GlintMotherboardType, store);
 
-    ASSERT_EQ(store.devices().keys(), QList<QByteArray> { asusMotherboardId });
-    const DeviceData &data = store.devices().value(asusMotherboardId);
+    ASSERT_EQ(store.devices().keys(), QList<QByteArray> { norvaneMotherboardId });
+    const DeviceData &data = store.devices().value(norvaneMotherboardId);
     const std::vector<int> all { base,     base + 1, base + 2, base + 3, base + 4,
                                  base + 5, base + 6, base + 7, base + 8 };
     EXPECT_EQ(positionIds(data), all);
     EXPECT_EQ(zoneIds(data), all);
     EXPECT_EQ(mapIds(data), all);
     EXPECT_EQ(data.deviceViews[0].ledZones[4].zoneName, "LED 1"); // board 1's first light
-    const SubDeviceMap subDevices = store.combinedSubDevices().value(asusMotherboardId);
+    const SubDeviceMap subDevices = store.combinedSubDevices().value(norvaneMotherboardId);
     EXPECT_EQ(subDevices.size(), 2);
     EXPECT_TRUE(subDevices.contains({ base + 4, base + 7 }));
     EXPECT_TRUE(subDevices.contains({ base + 7, base + 9 }));
 
     // A frame reaches every board, with the low 8 bits of each component, and each board
     // shows it through its own Apply.
-    applyLedColours(store, asusMotherboardId,
+    applyLedColours(store, norvaneMotherboardId,
                     { colour(base, 0x1FF, 0x100, 7), colour(base + 4, 1, 2, 3),
                       colour(base + 8, 300, 40, 50) });
     EXPECT_EQ(control.latchedColours(0).at(0), rgb(0xFF, 0, 7));
@@ -192,30 +192,30 @@ TEST_F(Discovery, AFailedLightOfAFurtherBoardLeavesAGap)
           BoardScenario::withLights(QStringLiteral("Third Board"), 1) },
         { fault });
     DeviceStore store;
-    ComPtr<IAuraSdk2> sdk;
+    ComPtr<IGlintSdk2> sdk;
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+    ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                                sdk.receiveVoid()),
               S_OK);
-    enumerateDevices(sdk.get(), AuraMotherboardType, store);
+    enumerateDevices(sdk.get(), GlintMotherboardType, store);
 
-    const DeviceData &data = store.devices().value(asusMotherboardId);
+    const DeviceData &data = store.devices().value(norvaneMotherboardId);
     EXPECT_EQ(positionIds(data),
               (std::vector<int> { base, base + 1, base + 2, base + 3, base + 4, base + 5 }));
     const std::vector<int> gap { base, base + 1, base + 2, base + 4, base + 5 };
     EXPECT_EQ(zoneIds(data), gap);
     EXPECT_EQ(mapIds(data), gap);
-    const SubDeviceMap subDevices = store.combinedSubDevices().value(asusMotherboardId);
+    const SubDeviceMap subDevices = store.combinedSubDevices().value(norvaneMotherboardId);
     EXPECT_TRUE(subDevices.contains({ base + 2, base + 5 }));
     EXPECT_TRUE(subDevices.contains({ base + 5, base + 6 }));
     const QStringList critical = log.texts(category, QtCriticalMsg);
     EXPECT_TRUE(critical.contains(QStringLiteral(
-        "Failed IAuraRgbLightCollection::get_Item() with HRESULT( \"0xFFFFFFFF80004005\" )")));
+        "Failed IGlintRgbLightCollection::get_Item() with HRESULT( \"0xFFFFFFFF80004005\" )")));
     EXPECT_TRUE(critical.contains(
-        QStringLiteral("Failed IAuraRgbLightCollection::get_Item() during enumeration with "
+        QStringLiteral("Failed IGlintRgbLightCollection::get_Item() during enumeration with "
                        "HRESULT( \"0xFFFFFFFF80004005\" ).")));
 
-    applyLedColours(store, asusMotherboardId,
+    applyLedColours(store, norvaneMotherboardId,
                     { colour(base + 2, 10, 0, 0), colour(base + 3, 20, 0, 0),
                       colour(base + 4, 30, 0, 0), colour(base + 5, 40, 0, 0) });
     EXPECT_EQ(control.latchedColours(1),
@@ -239,17 +239,17 @@ TEST_F(Discovery, SdkFailuresAreLoggedAndTheConnectionStaysOpen)
     };
     const Case cases[] = {
         { "sdk", "Enumerate",
-          "Failed IAuraSdk::Enumerate() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+          "Failed IGlintSdk::Enumerate() with HRESULT( \"0xFFFFFFFF80004005\" )" },
         { "devices", "get_Count",
-          "Failed IAuraSyncDeviceCollection::get_Count() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+          "Failed IGlintSyncDeviceCollection::get_Count() with HRESULT( \"0xFFFFFFFF80004005\" )" },
         { "devices", "get_Item",
-          "Failed IAuraSyncDeviceCollection::get_Item() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+          "Failed IGlintSyncDeviceCollection::get_Item() with HRESULT( \"0xFFFFFFFF80004005\" )" },
         { "board:0", "get_Name",
-          "Failed IAuraSyncDevice::get_Name() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+          "Failed IGlintSyncDevice::get_Name() with HRESULT( \"0xFFFFFFFF80004005\" )" },
         { "board:0", "get_Lights",
-          "Failed IAuraSyncDevice::get_Lights() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+          "Failed IGlintSyncDevice::get_Lights() with HRESULT( \"0xFFFFFFFF80004005\" )" },
         { "lights:0", "get_Count",
-          "Failed IAuraRgbLightCollection::get_Count() with HRESULT( \"0xFFFFFFFF80004005\" )" },
+          "Failed IGlintRgbLightCollection::get_Count() with HRESULT( \"0xFFFFFFFF80004005\" )" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
@@ -258,9 +258,9 @@ TEST_F(Discovery, SdkFailuresAreLoggedAndTheConnectionStaysOpen)
         fault.method = QLatin1String(c.method);
         use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) }, { fault });
         log.clear();
-        AuraSdkWorker worker;
+        GlintSdkWorker worker;
         int completed = 0;
-        QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+        QObject::connect(&worker, &GlintSdkWorker::enumerationCompleted, [&] { ++completed; });
         worker.initialize();
         EXPECT_TRUE(worker.isInitialized());
         EXPECT_EQ(completed, 1);
@@ -271,9 +271,9 @@ TEST_F(Discovery, SdkFailuresAreLoggedAndTheConnectionStaysOpen)
     // No boards at all is not a failure.
     use({});
     log.clear();
-    AuraSdkWorker worker;
+    GlintSdkWorker worker;
     int completed = 0;
-    QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+    QObject::connect(&worker, &GlintSdkWorker::enumerationCompleted, [&] { ++completed; });
     worker.initialize();
     EXPECT_TRUE(worker.isInitialized());
     EXPECT_EQ(completed, 1);
@@ -283,19 +283,19 @@ TEST_F(Discovery, SdkFailuresAreLoggedAndTheConnectionStaysOpen)
 TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
 {
     use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
-    AuraSdkWorker worker;
+    GlintSdkWorker worker;
     int completed = 0;
-    QObject::connect(&worker, &AuraSdkWorker::enumerationCompleted, [&] { ++completed; });
+    QObject::connect(&worker, &GlintSdkWorker::enumerationCompleted, [&] { ++completed; });
 
     g_simulatorRegistration->setRegistered(false);
     worker.initialize();
     EXPECT_FALSE(worker.isInitialized());
     EXPECT_EQ(
         log.texts(category, QtCriticalMsg),
-        QStringList { QStringLiteral("Failed call to create instance of AuraSdk with HRESULT: "
+        QStringList { QStringLiteral("Failed call to create instance of GlintSdk with HRESULT: "
                                      "\"0xFFFFFFFF80040154\"") });
     EXPECT_EQ(CompatApartmentInitCount(), 0);
-    worker.setLedsColors(asusMotherboardId, { colour(base, 1, 1, 1) }); // dropped silently
+    worker.setLedsColors(norvaneMotherboardId, { colour(base, 1, 1, 1) }); // dropped silently
     EXPECT_EQ(control.applyCount(0), 0);
 
     // The thread already belongs to a multithreaded apartment.
@@ -312,7 +312,7 @@ TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
 
     // With critical lines switched off nothing is written and the outcome is the same.
     QLoggingCategory::setFilterRules(
-        QStringLiteral("vesk.plugin.aura_sdk_controller.critical=false"));
+        QStringLiteral("vesk.plugin.glint_sdk_controller.critical=false"));
     g_simulatorRegistration->setRegistered(false);
     log.clear();
     worker.initialize();
@@ -330,7 +330,7 @@ TEST_F(Discovery, ReopeningStartsAfreshAndDestructionCloses)
 {
     use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     {
-        AuraSdkWorker worker;
+        GlintSdkWorker worker;
         worker.uninitialize(); // never opened: no COM call at all
         EXPECT_TRUE(control.journal().isEmpty());
         worker.initialize();
@@ -338,8 +338,8 @@ TEST_F(Discovery, ReopeningStartsAfreshAndDestructionCloses)
         EXPECT_EQ(control.liveObjects(), 0);
         worker.initialize();
         EXPECT_EQ(control.startCalls(), 2);
-        EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { asusMotherboardId });
-        EXPECT_EQ(worker.deviceData(asusMotherboardId).ledPositions.size(), 2u);
+        EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
+        EXPECT_EQ(worker.deviceData(norvaneMotherboardId).ledPositions.size(), 2u);
         EXPECT_GT(control.liveObjects(), 0);
     }
     EXPECT_EQ(control.stopCalls(), 2);

@@ -5,7 +5,7 @@
 #include <climits>
 
 namespace {
-const char category[] = "vesk.plugin.aura_sdk_controller";
+const char category[] = "vesk.plugin.glint_sdk_controller";
 }
 
 using HostBadInput = HostFixture;
@@ -13,10 +13,10 @@ using HostBadInput = HostFixture;
 TEST_F(HostBadInput, BeforeTheFirstSubscriptionNothingIsServedOrStarted)
 {
     use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
-    EXPECT_EQ(table().getDeviceInfo(asusMotherboardId.constData()), nullptr);
-    EXPECT_EQ(table().getDeviceView(asusMotherboardId.constData(), 0), nullptr);
+    EXPECT_EQ(table().getDeviceInfo(norvaneMotherboardId.constData()), nullptr);
+    EXPECT_EQ(table().getDeviceView(norvaneMotherboardId.constData(), 0), nullptr);
     const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 2, 3 } };
-    table().setLedsColors(asusMotherboardId.constData(), 1, frame);
+    table().setLedsColors(norvaneMotherboardId.constData(), 1, frame);
     table().unsubscribe();
     table().setPluginMode(2); // kept for the subscription
     runPendingEvents();
@@ -42,7 +42,7 @@ TEST_F(HostBadInput, UnknownIdsAndViewIndexesGiveNull)
     EXPECT_EQ(table().getDeviceView(unknown, 0), nullptr);
     EXPECT_EQ(table().getDeviceView(nullptr, 0), nullptr);
     for (int32_t index : { -1, 1, INT_MAX, INT_MIN })
-        EXPECT_EQ(table().getDeviceView(asusMotherboardId.constData(), index), nullptr) << index;
+        EXPECT_EQ(table().getDeviceView(norvaneMotherboardId.constData(), index), nullptr) << index;
     table().freeDeviceInfo(nullptr);
     table().freeDeviceView(nullptr);
     table().unsubscribe();
@@ -53,7 +53,7 @@ TEST_F(HostBadInput, UnreadableFramesAreDroppedAndUnknownLedsSkipped)
 {
     use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
     subscribeAndRun();
-    const char *id = asusMotherboardId.constData();
+    const char *id = norvaneMotherboardId.constData();
     control.clearJournal();
 
     // Nothing may be read: the entries pointer is invalid on purpose.
@@ -106,11 +106,11 @@ TEST_F(HostBadInput, FailingLightSkipsTheFrame)
     const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 1, 1 },
                                             { firstMotherboardLed + 1, 2, 2, 2 },
                                             { firstMotherboardLed + 2, 3, 3, 3 } };
-    table().setLedsColors(asusMotherboardId.constData(), 3, frame);
+    table().setLedsColors(norvaneMotherboardId.constData(), 3, frame);
     EXPECT_EQ(control.applyCount(0), 0);
     EXPECT_EQ(control.countCalls(QStringLiteral("light:0:2"), QStringLiteral("put_Red")), 0);
     EXPECT_FALSE(log.texts(category, QtCriticalMsg)
-                     .filter(QStringLiteral("Failed IAuraRgbLight::put_Green() with HRESULT("))
+                     .filter(QStringLiteral("Failed IGlintRgbLight::put_Green() with HRESULT("))
                      .isEmpty());
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());

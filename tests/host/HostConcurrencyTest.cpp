@@ -31,7 +31,7 @@ TEST_F(HostConcurrency, StopAndStartWhileFramesAreInFlight)
         hosts.emplace_back([&, t] {
             const std::vector<TalvernPluginLedColor> frame = paint(12, t);
             while (running.load()) {
-                table().setLedsColors(asusMotherboardId.constData(), 12, frame.data());
+                table().setLedsColors(norvaneMotherboardId.constData(), 12, frame.data());
                 ++sent;
             }
         });
@@ -66,7 +66,7 @@ TEST_F(HostConcurrency, UnloadWhileAFrameWaitsForASlowApply)
     const std::vector<TalvernPluginLedColor> frame = paint(2, 77);
     std::atomic<bool> returned { false };
     std::thread host([&] {
-        table().setLedsColors(asusMotherboardId.constData(), 2, frame.data());
+        table().setLedsColors(norvaneMotherboardId.constData(), 2, frame.data());
         returned = true;
     });
     ASSERT_TRUE(runEventsUntil([&] {
@@ -94,12 +94,12 @@ TEST_F(HostConcurrency, SubscriberWithoutAnEventLoopIsNotNotified)
     TalvernPluginDeviceInfo *info = nullptr;
     ASSERT_TRUE(runEventsUntil([&] {
         table().freeDeviceInfo(info);
-        info = table().getDeviceInfo(asusMotherboardId.constData());
+        info = table().getDeviceInfo(norvaneMotherboardId.constData());
         return info != nullptr;
     }));
     table().freeDeviceInfo(info);
     const std::vector<TalvernPluginLedColor> frame = paint(3, 5);
-    table().setLedsColors(asusMotherboardId.constData(), 3, frame.data());
+    table().setLedsColors(norvaneMotherboardId.constData(), 3, frame.data());
     EXPECT_EQ(control.applyCount(0), 1);
     runPendingEvents(100);
     EXPECT_EQ(recorder.count(), 0);

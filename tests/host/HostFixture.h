@@ -12,8 +12,8 @@
 
 #include <memory>
 
-// printf 'ASUS Motherboard' | md5sum
-inline const QByteArray asusMotherboardId("898552927ce27c02346080005d3973cd");
+// printf 'Norvane Motherboard' | md5sum
+inline const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
 constexpr int32_t firstMotherboardLed = 0x20001;
 
 // The process's threads, from the kernel's list.

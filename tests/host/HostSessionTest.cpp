@@ -26,9 +26,9 @@ void expectImage(const TalvernPluginImage *image, const char *fileName, const ch
 void expectMotherboardInfo(const TalvernPluginDeviceInfo *info, int leds)
 {
     ASSERT_NE(info, nullptr);
-    EXPECT_STREQ(info->deviceName, "ASUS Motherboard");
+    EXPECT_STREQ(info->deviceName, "Norvane Motherboard");
     EXPECT_EQ(info->deviceKind, 3);
-    EXPECT_STREQ(info->deviceId, asusMotherboardId.constData());
+    EXPECT_STREQ(info->deviceId, norvaneMotherboardId.constData());
     EXPECT_EQ(info->viewCount, 1);
     ASSERT_NE(info->ledPositions, nullptr);
     ASSERT_EQ(info->ledPositions->count, leds);
@@ -98,20 +98,20 @@ TEST_F(HostSession, OneBoardFromLoadToUnload)
     ASSERT_TRUE(runEventsUntil([&] { return recorder.count() == 1; }));
     const DeviceNotification notification = recorder.notifications().at(0);
     EXPECT_EQ(notification.context, &recorder);
-    EXPECT_EQ(notification.deviceId, asusMotherboardId);
+    EXPECT_EQ(notification.deviceId, norvaneMotherboardId);
     EXPECT_EQ(notification.status, 1);
     EXPECT_EQ(notification.thread, QThread::currentThreadId());
     EXPECT_EQ(control.startCalls(), 1);
 
     // 5. Description and view, given back through slots 5 and 6.
-    TalvernPluginDeviceInfo *info = table().getDeviceInfo(asusMotherboardId.constData());
+    TalvernPluginDeviceInfo *info = table().getDeviceInfo(norvaneMotherboardId.constData());
     expectMotherboardInfo(info, 8);
     if (info) {
         for (int i = 0; i < 8; ++i)
             EXPECT_EQ(info->ledPositions->positions[i].x, double(i));
     }
     table().freeDeviceInfo(info);
-    TalvernPluginDeviceView *view = table().getDeviceView(asusMotherboardId.constData(), 0);
+    TalvernPluginDeviceView *view = table().getDeviceView(norvaneMotherboardId.constData(), 0);
     expectMotherboardView(view, ledNames(8));
     table().freeDeviceView(view);
 
@@ -122,7 +122,7 @@ TEST_F(HostSession, OneBoardFromLoadToUnload)
         { firstMotherboardLed + 4, 10, 20, 30 }, { firstMotherboardLed + 5, 40, 50, 60 },
         { firstMotherboardLed + 6, 70, 80, 90 }, { firstMotherboardLed + 7, 100, 110, 120 },
     };
-    table().setLedsColors(asusMotherboardId.constData(), 8, frame);
+    table().setLedsColors(norvaneMotherboardId.constData(), 8, frame);
     const QVector<SimulatedColour> latched = control.latchedColours(0);
     ASSERT_EQ(latched.size(), 8);
     for (int i = 0; i < 8; ++i)
@@ -132,7 +132,7 @@ TEST_F(HostSession, OneBoardFromLoadToUnload)
 
     // 7. Mode 1 closes the connection; descriptions are refused from then on.
     table().setPluginMode(1);
-    EXPECT_EQ(table().getDeviceInfo(asusMotherboardId.constData()), nullptr);
+    EXPECT_EQ(table().getDeviceInfo(norvaneMotherboardId.constData()), nullptr);
     ASSERT_TRUE(waitForStop());
     table().unsubscribe();
     EXPECT_EQ(control.startCalls(), 1);
@@ -148,9 +148,9 @@ TEST_F(HostSession, ThreeBoardsAreOneDeviceAndEachBoardIsApplied)
     subscribeAndRun();
     runPendingEvents();
     ASSERT_EQ(recorder.count(), 1);
-    EXPECT_EQ(recorder.notifications().at(0).deviceId, asusMotherboardId);
+    EXPECT_EQ(recorder.notifications().at(0).deviceId, norvaneMotherboardId);
 
-    TalvernPluginDeviceInfo *info = table().getDeviceInfo(asusMotherboardId.constData());
+    TalvernPluginDeviceInfo *info = table().getDeviceInfo(norvaneMotherboardId.constData());
     expectMotherboardInfo(info, 18);
     if (info) {
         // Each board's LEDs lie on its own row origin: x is the index within the board.
@@ -158,14 +158,14 @@ TEST_F(HostSession, ThreeBoardsAreOneDeviceAndEachBoardIsApplied)
         EXPECT_EQ(info->ledPositions->positions[17].x, 3.0);
     }
     table().freeDeviceInfo(info);
-    TalvernPluginDeviceView *view = table().getDeviceView(asusMotherboardId.constData(), 0);
+    TalvernPluginDeviceView *view = table().getDeviceView(norvaneMotherboardId.constData(), 0);
     expectMotherboardView(view, ledNames(8) + ledNames(6) + ledNames(4));
     table().freeDeviceView(view);
 
     std::vector<TalvernPluginLedColor> frame;
     for (int i = 0; i < 18; ++i)
         frame.push_back({ firstMotherboardLed + i, i, 2 * i, 3 * i });
-    table().setLedsColors(asusMotherboardId.constData(), int32_t(frame.size()), frame.data());
+    table().setLedsColors(norvaneMotherboardId.constData(), int32_t(frame.size()), frame.data());
     const int sizes[] = { 8, 6, 4 };
     int led = 0;
     for (int board = 0; board < 3; ++board) {
@@ -191,12 +191,12 @@ TEST_F(HostSession, ModeTableForDescriptionsAndViews)
     subscribeAndRun();
     const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 9, 8, 7 },
                                             { firstMotherboardLed + 1, 6, 5, 4 } };
-    std::thread host([&] { table().setLedsColors(asusMotherboardId.constData(), 2, frame); });
+    std::thread host([&] { table().setLedsColors(norvaneMotherboardId.constData(), 2, frame); });
     ASSERT_TRUE(runEventsUntil([&] {
         return control.currentColours(0).value(1) == SimulatedColour { 6, 5, 4 };
     }));
 
-    const char *id = asusMotherboardId.constData();
+    const char *id = norvaneMotherboardId.constData();
     for (int32_t mode : { 3, 0, -7 }) {
         table().setPluginMode(mode);
         TalvernPluginDeviceInfo *info = table().getDeviceInfo(id);
@@ -224,7 +224,7 @@ TEST_F(HostSession, NoNotificationOutsideModeTwo)
     runPendingEvents(200);
     EXPECT_EQ(control.startCalls(), 1);
     EXPECT_EQ(recorder.count(), 0);
-    EXPECT_FALSE(log.texts("vesk.plugin.aura_mb_dll", QtCriticalMsg)
+    EXPECT_FALSE(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg)
                      .filter(QStringLiteral("precondition(s) invalid"))
                      .isEmpty());
     table().unsubscribe();

@@ -24,7 +24,7 @@ TEST_F(HostThreads, FramesFromThreeThreadsAreAppliedWholeAndInTurn)
             for (int k = 0; k < framesPerThread; ++k) {
                 for (int i = 0; i < leds; ++i)
                     frame[size_t(i)] = { firstMotherboardLed + i, t + 1, k, 200 + t };
-                table().setLedsColors(asusMotherboardId.constData(), leds, frame.data());
+                table().setLedsColors(norvaneMotherboardId.constData(), leds, frame.data());
             }
         });
     }

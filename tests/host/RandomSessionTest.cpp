@@ -1,7 +1,7 @@
 // Randomised host sessions against a randomised SDK: boards, lights, failing calls and a slow
 // Apply drawn from a printed seed; host operations of every kind, good and bad, from up to three
 // threads. Each session must end with well-formed records, the last frame on the lights, and
-// nothing left behind. AURA_RANDOM_SEED repeats a run; AURA_RANDOM_SESSIONS makes it longer.
+// nothing left behind. GLINT_RANDOM_SEED repeats a run; GLINT_RANDOM_SESSIONS makes it longer.
 #include "HostFixture.h"
 
 #include <QLoggingCategory>
@@ -128,7 +128,7 @@ const char *randomId(QRandomGenerator &random)
     case 2:
         return unknownId;
     default:
-        return asusMotherboardId.constData();
+        return norvaneMotherboardId.constData();
     }
 }
 
@@ -249,7 +249,7 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
     t.setPluginMode(2);
     TalvernPluginDeviceInfo *info = nullptr;
     // With faults the device may never appear: then there is nothing to colour.
-    runEventsUntil([&] { return (info = t.getDeviceInfo(asusMotherboardId.constData())); }, 2000);
+    runEventsUntil([&] { return (info = t.getDeviceInfo(norvaneMotherboardId.constData())); }, 2000);
     if (!info)
         return;
     // Entry i carries its index in the low bytes of red and green; the high bits must be dropped.
@@ -261,7 +261,7 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
     }
     t.freeDeviceInfo(info);
     control.clearJournal();
-    t.setLedsColors(asusMotherboardId.constData(), int32_t(frame.size()), frame.data());
+    t.setLedsColors(norvaneMotherboardId.constData(), int32_t(frame.size()), frame.data());
     QMap<QString, SimulatedColour> lastWrite;
     for (const CallRecord &call : control.journal()) {
         const quint8 value = quint8(call.arguments.toInt());
@@ -289,9 +289,9 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
 TEST_F(RandomSessions, SurviveFaultsBadInputAndConcurrency)
 {
     const quint32 seed = quint32(
-        environmentNumber("AURA_RANDOM_SEED", int(QRandomGenerator::global()->bounded(1 << 30))));
-    const int sessions = environmentNumber("AURA_RANDOM_SESSIONS", 40);
-    std::printf("random sessions: seed %u, %d sessions (AURA_RANDOM_SEED=%u repeats them)\n", seed,
+        environmentNumber("GLINT_RANDOM_SEED", int(QRandomGenerator::global()->bounded(1 << 30))));
+    const int sessions = environmentNumber("GLINT_RANDOM_SESSIONS", 40);
+    std::printf("random sessions: seed %u, %d sessions (GLINT_RANDOM_SEED=%u repeats them)\n", seed,
                 sessions, seed);
     QLoggingCategory::setFilterRules(QStringLiteral("vesk.*=false"));
     for (int session = 0; session < sessions && !HasFatalFailure(); ++session) {

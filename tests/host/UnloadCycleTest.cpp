@@ -41,11 +41,11 @@ TEST_F(UnloadCycles, TwoHundredSessionsLeaveNoThreadAndNoGrowth)
         table().subscribe(&host, &HostCallbackRecorder::callback);
         table().setPluginMode(2);
         ASSERT_TRUE(runEventsUntil([&] { return host.count() == 1; })) << "cycle " << cycle;
-        table().freeDeviceInfo(table().getDeviceInfo(asusMotherboardId.constData()));
-        table().freeDeviceView(table().getDeviceView(asusMotherboardId.constData(), 0));
+        table().freeDeviceInfo(table().getDeviceInfo(norvaneMotherboardId.constData()));
+        table().freeDeviceView(table().getDeviceView(norvaneMotherboardId.constData(), 0));
         const TalvernPluginLedColor frame[] = { { firstMotherboardLed, cycle, 1, 2 },
                                                 { firstMotherboardLed + 13, 3, cycle, 4 } };
-        table().setLedsColors(asusMotherboardId.constData(), 2, frame);
+        table().setLedsColors(norvaneMotherboardId.constData(), 2, frame);
         EXPECT_EQ(control.latchedColours(1).value(5).green, quint8(cycle));
         table().setPluginMode(1);
         table().unsubscribe();
@@ -63,7 +63,7 @@ TEST_F(UnloadCycles, TwoHundredSessionsLeaveNoThreadAndNoGrowth)
     // Sanitizers keep freed memory in quarantine on purpose, and under an emulator the resident
     // size includes its code cache, which grows with every load of the library.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    if (!qEnvironmentVariableIsSet("AURA_UNDER_EMULATOR")) {
+    if (!qEnvironmentVariableIsSet("GLINT_UNDER_EMULATOR")) {
         EXPECT_LT(growth, 4096);
     }
 #endif

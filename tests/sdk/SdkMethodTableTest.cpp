@@ -24,7 +24,7 @@ Function slot(void *object, int index)
 TEST(SdkMethodTable, LightSlotsReachTheColourAndNameMethods)
 {
     FakeLight light;
-    IAuraRgbLight *object = &light;
+    IGlintRgbLight *object = &light;
     slot<ByteArgument>(object, 8)(object, 11);
     EXPECT_EQ(light.lastCall, "put_Red");
     EXPECT_EQ(light.lastArgument, 11);
@@ -42,7 +42,7 @@ TEST(SdkMethodTable, LightSlotsReachTheColourAndNameMethods)
 TEST(SdkMethodTable, CollectionSlotsReachCountAndItem)
 {
     FakeLightCollection lights;
-    IAuraRgbLightCollection *lightObject = &lights;
+    IGlintRgbLightCollection *lightObject = &lights;
     int count = 0;
     slot<PointerArgument>(lightObject, 8)(lightObject, &count);
     EXPECT_EQ(lights.lastCall, "get_Count");
@@ -51,7 +51,7 @@ TEST(SdkMethodTable, CollectionSlotsReachCountAndItem)
     EXPECT_EQ(lights.lastArgument, 5);
 
     FakeDeviceCollection devices;
-    IAuraSyncDeviceCollection *deviceObject = &devices;
+    IGlintSyncDeviceCollection *deviceObject = &devices;
     slot<PointerArgument>(deviceObject, 8)(deviceObject, &count);
     EXPECT_EQ(devices.lastCall, "get_Count");
     slot<IntPointerArgument>(deviceObject, 9)(deviceObject, 2, nullptr);
@@ -62,7 +62,7 @@ TEST(SdkMethodTable, CollectionSlotsReachCountAndItem)
 TEST(SdkMethodTable, DeviceSlotsReachLightsNameAndApply)
 {
     FakeDevice device;
-    IAuraSyncDevice *object = &device;
+    IGlintSyncDevice *object = &device;
     slot<PointerArgument>(object, 7)(object, nullptr);
     EXPECT_EQ(device.lastCall, "get_Lights");
     slot<PointerArgument>(object, 9)(object, nullptr);
@@ -74,7 +74,7 @@ TEST(SdkMethodTable, DeviceSlotsReachLightsNameAndApply)
 TEST(SdkMethodTable, SdkSlotsReachEnumerateStartAndStop)
 {
     FakeSdk sdk;
-    IAuraSdk2 *object = &sdk;
+    IGlintSdk2 *object = &sdk;
     slot<IntPointerArgument>(object, 7)(object, 0x10000, nullptr);
     EXPECT_EQ(sdk.lastCall, "Enumerate");
     EXPECT_EQ(sdk.lastArgument, 0x10000);
@@ -90,8 +90,8 @@ TEST(SdkMethodTable, IdentifiersMatchTheRegisteredSdk)
     // Bytes as the registry text {05921124-5057-483E-A037-E9497B523590} spells them.
     const unsigned char clsid[16] = {0x24, 0x11, 0x92, 0x05, 0x57, 0x50, 0x3E, 0x48,
                                      0xA0, 0x37, 0xE9, 0x49, 0x7B, 0x52, 0x35, 0x90};
-    EXPECT_EQ(0, memcmp(&CLSID_AuraSdk, clsid, 16));
+    EXPECT_EQ(0, memcmp(&CLSID_GlintSdk, clsid, 16));
     const unsigned char iid[16] = {0xAE, 0xDB, 0x69, 0xEE, 0xFF, 0x33, 0x45, 0x4E,
                                    0xB3, 0x78, 0x01, 0x79, 0x7A, 0x59, 0x85, 0x2D};
-    EXPECT_EQ(0, memcmp(&IID_IAuraSdk2, iid, 16));
+    EXPECT_EQ(0, memcmp(&IID_IGlintSdk2, iid, 16));
 }

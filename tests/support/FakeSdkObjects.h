@@ -2,7 +2,7 @@
 // that must not depend on the substitute SDK.
 #pragma once
 
-#include "sdk/AuraSdkInterfaces.h"
+#include "sdk/GlintSdkInterfaces.h"
 
 #include <string>
 
@@ -49,7 +49,7 @@ protected:
     }
 };
 
-class FakeLight : public FakeObject<IAuraRgbLight>
+class FakeLight : public FakeObject<IGlintRgbLight>
 {
 public:
     HRESULT STDMETHODCALLTYPE placeholder7() override { return record("placeholder7"); }
@@ -61,21 +61,21 @@ public:
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *) override { return record("get_Name"); }
 };
 
-class FakeLightCollection : public FakeObject<IAuraRgbLightCollection>
+class FakeLightCollection : public FakeObject<IGlintRgbLightCollection>
 {
 public:
     HRESULT STDMETHODCALLTYPE placeholder7() override { return record("placeholder7"); }
     HRESULT STDMETHODCALLTYPE get_Count(int *) override { return record("get_Count"); }
-    HRESULT STDMETHODCALLTYPE get_Item(int i, IAuraRgbLight **) override
+    HRESULT STDMETHODCALLTYPE get_Item(int i, IGlintRgbLight **) override
     {
         return record("get_Item", i);
     }
 };
 
-class FakeDevice : public FakeObject<IAuraSyncDevice>
+class FakeDevice : public FakeObject<IGlintSyncDevice>
 {
 public:
-    HRESULT STDMETHODCALLTYPE get_Lights(IAuraRgbLightCollection **) override
+    HRESULT STDMETHODCALLTYPE get_Lights(IGlintRgbLightCollection **) override
     {
         return record("get_Lights");
     }
@@ -86,21 +86,21 @@ public:
     HRESULT STDMETHODCALLTYPE Apply() override { return record("Apply"); }
 };
 
-class FakeDeviceCollection : public FakeObject<IAuraSyncDeviceCollection>
+class FakeDeviceCollection : public FakeObject<IGlintSyncDeviceCollection>
 {
 public:
     HRESULT STDMETHODCALLTYPE placeholder7() override { return record("placeholder7"); }
     HRESULT STDMETHODCALLTYPE get_Count(int *) override { return record("get_Count"); }
-    HRESULT STDMETHODCALLTYPE get_Item(int i, IAuraSyncDevice **) override
+    HRESULT STDMETHODCALLTYPE get_Item(int i, IGlintSyncDevice **) override
     {
         return record("get_Item", i);
     }
 };
 
-class FakeSdk : public FakeObject<IAuraSdk2>
+class FakeSdk : public FakeObject<IGlintSdk2>
 {
 public:
-    HRESULT STDMETHODCALLTYPE Enumerate(int type, IAuraSyncDeviceCollection **) override
+    HRESULT STDMETHODCALLTYPE Enumerate(int type, IGlintSyncDeviceCollection **) override
     {
         return record("Enumerate", type);
     }

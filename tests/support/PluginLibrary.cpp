@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 
 PluginLibrary::PluginLibrary()
-    : m_library(QStringLiteral(AURA_PLUGIN_PATH))
+    : m_library(QStringLiteral(GLINT_PLUGIN_PATH))
 {
     if (!m_library.load())
         return;
@@ -33,7 +33,7 @@ bool PluginLibrary::unload()
     m_table = nullptr;
     m_library.unload();
     // QLibrary only drops its own handle; ask the loader whether the module is really gone.
-    void *stillThere = dlopen(AURA_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+    void *stillThere = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
     if (stillThere)
         dlclose(stillThere);
     return stillThere == nullptr;

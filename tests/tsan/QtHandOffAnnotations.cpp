@@ -35,14 +35,14 @@ Function *next(const char *symbol)
 
 // A function-local static: resolved once, and its guarded initialisation is visible to
 // ThreadSanitizer.
-#define AURA_NEXT(symbol, ...) static auto *const real = next<__VA_ARGS__>(#symbol)
+#define GLINT_NEXT(symbol, ...) static auto *const real = next<__VA_ARGS__>(#symbol)
 
 extern "C" {
 
 // void QMutex::lock()
 void _ZN6QMutex4lockEv(void *mutex)
 {
-    AURA_NEXT(_ZN6QMutex4lockEv, void(void *));
+    GLINT_NEXT(_ZN6QMutex4lockEv, void(void *));
     real(mutex);
     __tsan_acquire(mutex);
 }
@@ -50,7 +50,7 @@ void _ZN6QMutex4lockEv(void *mutex)
 // void QMutex::unlock()
 void _ZN6QMutex6unlockEv(void *mutex)
 {
-    AURA_NEXT(_ZN6QMutex6unlockEv, void(void *));
+    GLINT_NEXT(_ZN6QMutex6unlockEv, void(void *));
     __tsan_release(mutex);
     real(mutex);
 }
@@ -58,7 +58,7 @@ void _ZN6QMutex6unlockEv(void *mutex)
 // bool QMutex::tryLock(int)
 bool _ZN6QMutex7tryLockEi(void *mutex, int timeout)
 {
-    AURA_NEXT(_ZN6QMutex7tryLockEi, bool(void *, int));
+    GLINT_NEXT(_ZN6QMutex7tryLockEi, bool(void *, int));
     const bool locked = real(mutex, timeout);
     if (locked)
         __tsan_acquire(mutex);
@@ -69,7 +69,7 @@ bool _ZN6QMutex7tryLockEi(void *mutex, int timeout)
 void _ZN11QMetaObject8activateEP7QObjectPKS_iPPv(void *sender, const void *meta, int index,
                                                  void **arguments)
 {
-    AURA_NEXT(_ZN11QMetaObject8activateEP7QObjectPKS_iPPv,
+    GLINT_NEXT(_ZN11QMetaObject8activateEP7QObjectPKS_iPPv,
               void(void *, const void *, int, void **));
     __tsan_release(&g_eventQueue);
     real(sender, meta, index, arguments);
@@ -80,7 +80,7 @@ void _ZN11QMetaObject8activateEP7QObjectPKS_iPPv(void *sender, const void *meta,
 bool _ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN2Qt14ConnectionTypeEPv(
     void *context, void *slot, int type, void *result)
 {
-    AURA_NEXT(
+    GLINT_NEXT(
         _ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN2Qt14ConnectionTypeEPv,
         bool(void *, void *, int, void *));
     auto *const slotObject = static_cast<QtPrivate::QSlotObjectBase *>(slot);
@@ -103,7 +103,7 @@ bool _ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN
 // which is where queued calls and signals to them are delivered.
 bool _ZN7QObject5eventEP6QEvent(void *receiver, void *event)
 {
-    AURA_NEXT(_ZN7QObject5eventEP6QEvent, bool(void *, void *));
+    GLINT_NEXT(_ZN7QObject5eventEP6QEvent, bool(void *, void *));
     __tsan_acquire(&g_eventQueue);
     const bool handled = real(receiver, event);
     __tsan_release(&g_eventQueue);
@@ -113,7 +113,7 @@ bool _ZN7QObject5eventEP6QEvent(void *receiver, void *event)
 // bool QThread::wait(unsigned long): the thread's last event was delivered before it returns.
 bool _ZN7QThread4waitEm(void *thread, unsigned long milliseconds)
 {
-    AURA_NEXT(_ZN7QThread4waitEm, bool(void *, unsigned long));
+    GLINT_NEXT(_ZN7QThread4waitEm, bool(void *, unsigned long));
     const bool finished = real(thread, milliseconds);
     if (finished)
         __tsan_acquire(&g_eventQueue);

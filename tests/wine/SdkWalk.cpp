@@ -9,7 +9,7 @@
 
 #include "platform/BstrHolder.h"
 #include "platform/ComPtr.h"
-#include "sdk/AuraSdkInterfaces.h"
+#include "sdk/GlintSdkInterfaces.h"
 #include "simulator/SimulatorCApi.h"
 
 #include <cstdio>
@@ -58,29 +58,29 @@ private:
 // What the walk needs of the simulator's C interface.
 struct Simulator
 {
-    AuraSimulatorClearScenarioFunction clearScenario = nullptr;
-    AuraSimulatorAddBoardFunction addBoard = nullptr;
-    AuraSimulatorBoardLightFunction latchedColour = nullptr;
-    AuraSimulatorBoardFunction applyCount = nullptr;
-    AuraSimulatorCountFunction startCalls = nullptr;
-    AuraSimulatorCountFunction stopCalls = nullptr;
-    AuraSimulatorCountFunction liveObjects = nullptr;
-    AuraSimulatorCountFunction outstandingReferences = nullptr;
-    AuraSimulatorCountFunction foreignThreadCalls = nullptr;
+    GlintSimulatorClearScenarioFunction clearScenario = nullptr;
+    GlintSimulatorAddBoardFunction addBoard = nullptr;
+    GlintSimulatorBoardLightFunction latchedColour = nullptr;
+    GlintSimulatorBoardFunction applyCount = nullptr;
+    GlintSimulatorCountFunction startCalls = nullptr;
+    GlintSimulatorCountFunction stopCalls = nullptr;
+    GlintSimulatorCountFunction liveObjects = nullptr;
+    GlintSimulatorCountFunction outstandingReferences = nullptr;
+    GlintSimulatorCountFunction foreignThreadCalls = nullptr;
     HRESULT(STDAPICALLTYPE *canUnloadNow)() = nullptr;
 
     explicit Simulator(const SimulatorLibrary &library)
-        : clearScenario(library.resolve<decltype(clearScenario)>("AuraSimulatorClearScenario"))
-        , addBoard(library.resolve<decltype(addBoard)>("AuraSimulatorAddBoard"))
-        , latchedColour(library.resolve<decltype(latchedColour)>("AuraSimulatorLatchedColour"))
-        , applyCount(library.resolve<decltype(applyCount)>("AuraSimulatorApplyCount"))
-        , startCalls(library.resolve<decltype(startCalls)>("AuraSimulatorStartCalls"))
-        , stopCalls(library.resolve<decltype(stopCalls)>("AuraSimulatorStopCalls"))
-        , liveObjects(library.resolve<decltype(liveObjects)>("AuraSimulatorLiveObjects"))
+        : clearScenario(library.resolve<decltype(clearScenario)>("GlintSimulatorClearScenario"))
+        , addBoard(library.resolve<decltype(addBoard)>("GlintSimulatorAddBoard"))
+        , latchedColour(library.resolve<decltype(latchedColour)>("GlintSimulatorLatchedColour"))
+        , applyCount(library.resolve<decltype(applyCount)>("GlintSimulatorApplyCount"))
+        , startCalls(library.resolve<decltype(startCalls)>("GlintSimulatorStartCalls"))
+        , stopCalls(library.resolve<decltype(stopCalls)>("GlintSimulatorStopCalls"))
+        , liveObjects(library.resolve<decltype(liveObjects)>("GlintSimulatorLiveObjects"))
         , outstandingReferences(library.resolve<decltype(outstandingReferences)>(
-              "AuraSimulatorOutstandingReferences"))
+              "GlintSimulatorOutstandingReferences"))
         , foreignThreadCalls(
-              library.resolve<decltype(foreignThreadCalls)>("AuraSimulatorForeignThreadCalls"))
+              library.resolve<decltype(foreignThreadCalls)>("GlintSimulatorForeignThreadCalls"))
         , canUnloadNow(library.resolve<decltype(canUnloadNow)>("DllCanUnloadNow"))
     { }
     bool complete() const
@@ -103,9 +103,9 @@ struct PlannedBoard
 };
 
 const PlannedBoard g_plannedBoards[] = {
-    { u"Mainboard_Master", AuraMotherboardType, nullptr, 8 },
+    { u"Mainboard_Master", GlintMotherboardType, nullptr, 8 },
     { u"Keyboard", 0x80000, nullptr, 4 },
-    { u"Aux_Header", AuraMotherboardType, g_headerLights, 3 },
+    { u"Aux_Header", GlintMotherboardType, g_headerLights, 3 },
 };
 
 // What Enumerate of the motherboard type must report, in order.
@@ -160,13 +160,13 @@ std::string deviceCheck(int device, const char *what)
 
 struct HeldDevice
 {
-    ComPtr<IAuraSyncDevice> device;
-    ComPtr<IAuraRgbLightCollection> lights;
-    std::vector<ComPtr<IAuraRgbLight>> leds;
+    ComPtr<IGlintSyncDevice> device;
+    ComPtr<IGlintRgbLightCollection> lights;
+    std::vector<ComPtr<IGlintRgbLight>> leds;
 };
 
 // Enumerates, names and keeps one device as the plug-in's device build does.
-HeldDevice buildDevice(Report &report, IAuraSyncDeviceCollection *devices, int index)
+HeldDevice buildDevice(Report &report, IGlintSyncDeviceCollection *devices, int index)
 {
     const ExpectedDevice &expected = g_expectedDevices[index];
     HeldDevice held;
@@ -189,11 +189,11 @@ HeldDevice buildDevice(Report &report, IAuraSyncDeviceCollection *devices, int i
 
     // First the zone names, then the lights kept for the colours: the same index must give the
     // same object both times.
-    std::vector<ComPtr<IAuraRgbLight>> named(static_cast<std::size_t>(count));
+    std::vector<ComPtr<IGlintRgbLight>> named(static_cast<std::size_t>(count));
     std::string names;
     int itemsFailed = 0;
     for (int i = 0; i < count; ++i) {
-        ComPtr<IAuraRgbLight> &light = named[std::size_t(i)];
+        ComPtr<IGlintRgbLight> &light = named[std::size_t(i)];
         BstrHolder lightName;
         if (FAILED(held.lights->get_Item(i, light.receive())) || !light
             || FAILED(light->get_Name(lightName.receive()))) {
@@ -206,7 +206,7 @@ HeldDevice buildDevice(Report &report, IAuraSyncDeviceCollection *devices, int i
     report.text(deviceCheck(index, "light names"), names, expected.lightNames);
     int same = 0;
     for (int i = 0; i < count; ++i) {
-        ComPtr<IAuraRgbLight> light;
+        ComPtr<IGlintRgbLight> light;
         held.lights->get_Item(i, light.receive());
         same += light && light == named[std::size_t(i)] ? 1 : 0;
         held.leds.push_back(light);
@@ -222,7 +222,7 @@ void showColours(Report &report, const Simulator &simulator, const HeldDevice &h
     const int count = int(held.leds.size());
     int succeeded = 0;
     for (int i = 0; i < count; ++i) {
-        IAuraRgbLight *light = held.leds[std::size_t(i)].get();
+        IGlintRgbLight *light = held.leds[std::size_t(i)].get();
         if (!light)
             continue;
         const Colour colour = colourFor(index, i);
@@ -247,9 +247,9 @@ void showColours(Report &report, const Simulator &simulator, const HeldDevice &h
 // Everything from the creation to the stop call; every reference is released on return.
 void walk(Report &report, const Simulator &simulator)
 {
-    ComPtr<IAuraSdk2> sdk;
+    ComPtr<IGlintSdk2> sdk;
     report.result("CoCreateInstance of the SDK",
-                  CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+                  CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                                    sdk.receiveVoid()),
                   S_OK);
     if (!sdk)
@@ -257,9 +257,9 @@ void walk(Report &report, const Simulator &simulator)
     report.result("StartControl", sdk->StartControl(), S_OK);
     report.count("start calls the SDK saw", simulator.startCalls(), 1);
 
-    ComPtr<IAuraSyncDeviceCollection> devices;
+    ComPtr<IGlintSyncDeviceCollection> devices;
     report.result("Enumerate of the motherboard type",
-                  sdk->Enumerate(AuraMotherboardType, devices.receive()), S_OK);
+                  sdk->Enumerate(GlintMotherboardType, devices.receive()), S_OK);
     if (!devices)
         return;
     int count = -1;
@@ -321,9 +321,9 @@ int main()
 
     report.result("server unregistered", registration.unregisterServer(), S_OK);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ComPtr<IAuraSdk2> absent;
+    ComPtr<IGlintSdk2> absent;
     report.result("CoCreateInstance after unregistering",
-                  CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+                  CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                                    absent.receiveVoid()),
                   REGDB_E_CLASSNOTREG);
     report.count("  no object returned", absent ? 0 : 1, 1);

@@ -9,7 +9,7 @@
 #ifdef _WIN32
 
 SimulatorLibrary::SimulatorLibrary()
-    : m_handle(LoadLibraryW(L"aura_sdk_simulator.dll"))
+    : m_handle(LoadLibraryW(L"glint_sdk_simulator.dll"))
 { }
 
 SimulatorLibrary::~SimulatorLibrary()
@@ -35,7 +35,7 @@ void (*SimulatorLibrary::symbol(const char *name) const)()
 #else
 
 SimulatorLibrary::SimulatorLibrary()
-    : m_handle(dlopen(AURA_SIMULATOR_PATH, RTLD_NOW | RTLD_LOCAL))
+    : m_handle(dlopen(GLINT_SIMULATOR_PATH, RTLD_NOW | RTLD_LOCAL))
 { }
 
 SimulatorLibrary::~SimulatorLibrary()
@@ -46,7 +46,7 @@ SimulatorLibrary::~SimulatorLibrary()
 
 std::string SimulatorLibrary::path() const
 {
-    return AURA_SIMULATOR_PATH;
+    return GLINT_SIMULATOR_PATH;
 }
 
 void (*SimulatorLibrary::symbol(const char *name) const)()

@@ -5,22 +5,22 @@
 
 #include "platform/Com.h"
 
-struct IAuraRgbLight;
-struct IAuraRgbLightCollection;
-struct IAuraSyncDevice;
-struct IAuraSyncDeviceCollection;
+struct IGlintRgbLight;
+struct IGlintRgbLightCollection;
+struct IGlintSyncDevice;
+struct IGlintSyncDeviceCollection;
 
 // {05921124-5057-483E-A037-E9497B523590}
-constexpr CLSID CLSID_AuraSdk
+constexpr CLSID CLSID_GlintSdk
     = {0x05921124, 0x5057, 0x483E, {0xA0, 0x37, 0xE9, 0x49, 0x7B, 0x52, 0x35, 0x90}};
 // {EE69DBAE-33FF-4E45-B378-01797A59852D}
-constexpr IID IID_IAuraSdk2
+constexpr IID IID_IGlintSdk2
     = {0xEE69DBAE, 0x33FF, 0x4E45, {0xB3, 0x78, 0x01, 0x79, 0x7A, 0x59, 0x85, 0x2D}};
 
 // The SDK's device type code for motherboards, the only type the plug-in enumerates.
-constexpr int AuraMotherboardType = 0x10000;
+constexpr int GlintMotherboardType = 0x10000;
 
-struct IAuraRgbLight : public IDispatch
+struct IGlintRgbLight : public IDispatch
 {
     virtual HRESULT STDMETHODCALLTYPE placeholder7() = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Red(BYTE value) = 0; // 8
@@ -31,16 +31,16 @@ struct IAuraRgbLight : public IDispatch
     virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) = 0; // 13
 };
 
-struct IAuraRgbLightCollection : public IDispatch
+struct IGlintRgbLightCollection : public IDispatch
 {
     virtual HRESULT STDMETHODCALLTYPE placeholder7() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Count(int *count) = 0; // 8
-    virtual HRESULT STDMETHODCALLTYPE get_Item(int index, IAuraRgbLight **light) = 0; // 9
+    virtual HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintRgbLight **light) = 0; // 9
 };
 
-struct IAuraSyncDevice : public IDispatch
+struct IGlintSyncDevice : public IDispatch
 {
-    virtual HRESULT STDMETHODCALLTYPE get_Lights(IAuraRgbLightCollection **lights) = 0; // 7
+    virtual HRESULT STDMETHODCALLTYPE get_Lights(IGlintRgbLightCollection **lights) = 0; // 7
     virtual HRESULT STDMETHODCALLTYPE placeholder8() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) = 0; // 9
     virtual HRESULT STDMETHODCALLTYPE placeholder10() = 0;
@@ -48,17 +48,17 @@ struct IAuraSyncDevice : public IDispatch
     virtual HRESULT STDMETHODCALLTYPE Apply() = 0; // 12
 };
 
-struct IAuraSyncDeviceCollection : public IDispatch
+struct IGlintSyncDeviceCollection : public IDispatch
 {
     virtual HRESULT STDMETHODCALLTYPE placeholder7() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Count(int *count) = 0; // 8
-    virtual HRESULT STDMETHODCALLTYPE get_Item(int index, IAuraSyncDevice **device) = 0; // 9
+    virtual HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintSyncDevice **device) = 0; // 9
 };
 
-struct IAuraSdk2 : public IDispatch
+struct IGlintSdk2 : public IDispatch
 {
     virtual HRESULT STDMETHODCALLTYPE Enumerate(int deviceType,
-                                                IAuraSyncDeviceCollection **devices)
+                                                IGlintSyncDeviceCollection **devices)
         = 0; // 7
     virtual HRESULT STDMETHODCALLTYPE StartControl() = 0; // 8, the start call
     virtual HRESULT STDMETHODCALLTYPE StopControl(int reserved) = 0; // 9, the stop call, always 0

@@ -12,12 +12,12 @@
 
 #include <atomic>
 
-class AuraSdkWorker : public QObject
+class GlintSdkWorker : public QObject
 {
     Q_OBJECT
 public:
-    AuraSdkWorker();
-    ~AuraSdkWorker() override;
+    GlintSdkWorker();
+    ~GlintSdkWorker() override;
 
     // Worker thread. Opens the connection and enumerates; ignored while open.
     void initialize();
@@ -40,6 +40,6 @@ Q_SIGNALS:
 
 private:
     std::atomic<bool> initialized{false};
-    ComPtr<IAuraSdk2> sdk;
+    ComPtr<IGlintSdk2> sdk;
     DeviceStore store; // the mutex, devices and combinedSubDevices
 };

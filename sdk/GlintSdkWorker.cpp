@@ -1,30 +1,30 @@
-#include "AuraSdkWorker.h"
+#include "GlintSdkWorker.h"
 
-#include "AuraSdkLog.h"
+#include "GlintSdkLog.h"
 #include "devices/DeviceEnumeration.h"
 
-AuraSdkWorker::AuraSdkWorker() : QObject(nullptr) { }
+GlintSdkWorker::GlintSdkWorker() : QObject(nullptr) { }
 
-AuraSdkWorker::~AuraSdkWorker()
+GlintSdkWorker::~GlintSdkWorker()
 {
     uninitialize();
 }
 
-void AuraSdkWorker::initialize()
+void GlintSdkWorker::initialize()
 {
     if (initialized.load())
         return;
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(hr)) {
-        qCCritical(auraSdkControllerLog)
+        qCCritical(glintSdkControllerLog)
             << "Failed call to ::CoInitializeEx() with HRESULT:" << hresultText(hr);
     } else {
-        ComPtr<IAuraSdk2> created;
-        hr = CoCreateInstance(CLSID_AuraSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IAuraSdk2,
+        ComPtr<IGlintSdk2> created;
+        hr = CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                               created.receiveVoid());
         if (FAILED(hr) || !created) {
-            qCCritical(auraSdkControllerLog)
-                << "Failed call to create instance of AuraSdk with HRESULT:" << hresultText(hr);
+            qCCritical(glintSdkControllerLog)
+                << "Failed call to create instance of GlintSdk with HRESULT:" << hresultText(hr);
             created.reset();
             CoUninitialize();
         } else {
@@ -34,12 +34,12 @@ void AuraSdkWorker::initialize()
         }
     }
     if (sdk) {
-        enumerate(AuraMotherboardType);
+        enumerate(GlintMotherboardType);
         Q_EMIT enumerationCompleted();
     }
 }
 
-void AuraSdkWorker::uninitialize()
+void GlintSdkWorker::uninitialize()
 {
     if (!initialized.load())
         return;
@@ -50,7 +50,7 @@ void AuraSdkWorker::uninitialize()
     initialized.exchange(false);
 }
 
-void AuraSdkWorker::setLedsColors(const QByteArray &deviceId,
+void GlintSdkWorker::setLedsColors(const QByteArray &deviceId,
                                   const QVector<TalvernPluginLedColor> &colours)
 {
     if (!isInitialized())
@@ -58,7 +58,7 @@ void AuraSdkWorker::setLedsColors(const QByteArray &deviceId,
     applyLedColours(store, deviceId, colours);
 }
 
-void AuraSdkWorker::enumerate(std::int32_t type)
+void GlintSdkWorker::enumerate(std::int32_t type)
 {
     enumerateDevices(sdk.get(), type, store);
 }

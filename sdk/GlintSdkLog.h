@@ -7,8 +7,8 @@
 #include <QLoggingCategory>
 #include <QString>
 
-// "vesk.plugin.aura_sdk_controller", debug and above enabled unless the host's rules say otherwise.
-const QLoggingCategory &auraSdkControllerLog();
+// "vesk.plugin.glint_sdk_controller", debug and above enabled unless the host's rules say otherwise.
+const QLoggingCategory &glintSdkControllerLog();
 
 // "0x" and the code in upper-case hexadecimal as Qt 5 writes a signed int: a negative code gives
 // sixteen digits (FFFFFFFF and the code's own eight).

@@ -3,19 +3,19 @@
 // caller until the worker has run it; the lookups run directly on the caller's thread.
 #pragma once
 
-#include "AuraSdkWorker.h"
+#include "GlintSdkWorker.h"
 
 #include <QThread>
 
 #include <memory>
 
-class AuraSdkController : public QObject
+class GlintSdkController : public QObject
 {
     Q_OBJECT
 public:
-    explicit AuraSdkController(QObject *parent = nullptr);
+    explicit GlintSdkController(QObject *parent = nullptr);
     // Closes an open connection on the worker thread, ends the thread, then deletes the worker.
-    ~AuraSdkController() override;
+    ~GlintSdkController() override;
 
     void initialize();
     void uninitialize();
@@ -32,7 +32,7 @@ Q_SIGNALS:
     void enumerationCompleted();
 
 private:
-    std::unique_ptr<AuraSdkWorker> worker;
+    std::unique_ptr<GlintSdkWorker> worker;
     // Worker thread only: the id of the last frame. Hosts send frame after frame to the same
     // device, so reusing it saves an allocation per frame.
     QByteArray frameDeviceId;

@@ -1,6 +1,6 @@
 // The controller against the substitute SDK: its requests run on its own worker thread, one at a
 // time; a frame returns only once the lights show it; destruction closes what is open, there.
-#include "sdk/AuraSdkController.h"
+#include "sdk/GlintSdkController.h"
 #include "HostEvents.h"
 #include "devices/DeviceImages.h"
 #include "platform/Com.h"
@@ -12,8 +12,8 @@
 
 namespace {
 
-// printf 'ASUS Motherboard' | md5sum
-const QByteArray asusMotherboardId("898552927ce27c02346080005d3973cd");
+// printf 'Norvane Motherboard' | md5sum
+const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
 constexpr int base = 0x20001;
 
 class Controller : public testing::Test
@@ -49,17 +49,17 @@ protected:
 TEST_F(Controller, OpensOnItsWorkerAndReportsCompletionOnTheOwnersThread)
 {
     use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4));
-    AuraSdkController controller;
+    GlintSdkController controller;
     QVector<QThread *> completedOn;
-    QObject::connect(&controller, &AuraSdkController::enumerationCompleted,
+    QObject::connect(&controller, &GlintSdkController::enumerationCompleted,
                      [&] { completedOn.append(QThread::currentThread()); });
     controller.initialize();
     controller.initialize(); // ignored while open
     ASSERT_TRUE(runEventsUntil([&] { return !completedOn.isEmpty(); }));
     runPendingEvents();
     EXPECT_EQ(completedOn, QVector<QThread *> { QThread::currentThread() });
-    EXPECT_EQ(controller.connectedDeviceIds(), QList<QByteArray> { asusMotherboardId });
-    EXPECT_EQ(controller.deviceData(asusMotherboardId).ledsMap.size(), 4);
+    EXPECT_EQ(controller.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
+    EXPECT_EQ(controller.deviceData(norvaneMotherboardId).ledsMap.size(), 4);
     EXPECT_EQ(controller.deviceData(QByteArray("00")).device, nullptr);
     EXPECT_EQ(control.startCalls(), 1);
 
@@ -76,18 +76,18 @@ TEST_F(Controller, FrameReturnsOnlyWhenTheBoardShowsIt)
     BoardScenario board = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2);
     board.applyDelayMs = 200; // a slow SDK: a caller that did not wait would see old colours
     use(board);
-    AuraSdkController controller;
+    GlintSdkController controller;
     controller.initialize();
     ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
     for (int value : { 10, 20, 30 }) {
-        controller.setLedsColors(asusMotherboardId.constData(),
+        controller.setLedsColors(norvaneMotherboardId.constData(),
                                  { { base, value, value + 1, value + 2 }, { base + 1, 0, 0, 0 } });
         EXPECT_EQ(control.latchedColours(0).value(0),
                   (SimulatedColour { quint8(value), quint8(value + 1), quint8(value + 2) }));
     }
     EXPECT_EQ(control.applyCount(0), 3);
     controller.uninitialize();
-    controller.setLedsColors(asusMotherboardId.constData(), { { base, 1, 1, 1 } }); // dropped
+    controller.setLedsColors(norvaneMotherboardId.constData(), { { base, 1, 1, 1 } }); // dropped
     EXPECT_EQ(control.applyCount(0), 3);
     EXPECT_EQ(control.stopCalls(), 1);
 }
@@ -96,7 +96,7 @@ TEST_F(Controller, DestructionClosesAnOpenConnectionOnTheWorker)
 {
     use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
     {
-        AuraSdkController controller;
+        GlintSdkController controller;
         controller.initialize();
         ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
     }
@@ -111,7 +111,7 @@ TEST_F(Controller, DestructionRightAfterTheOpenRequestStillCloses)
 {
     use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
     {
-        AuraSdkController controller;
+        GlintSdkController controller;
         controller.initialize();
     }
     EXPECT_EQ(control.startCalls(), control.stopCalls());

@@ -1,22 +1,22 @@
-#include "AuraSdkController.h"
+#include "GlintSdkController.h"
 
 #include <climits>
 
-AuraSdkController::AuraSdkController(QObject *parent)
+GlintSdkController::GlintSdkController(QObject *parent)
     : QObject(parent)
-    , worker(std::make_unique<AuraSdkWorker>())
+    , worker(std::make_unique<GlintSdkWorker>())
 {
     worker->moveToThread(&thread);
-    connect(worker.get(), &AuraSdkWorker::enumerationCompleted, this,
-            &AuraSdkController::enumerationCompleted);
+    connect(worker.get(), &GlintSdkWorker::enumerationCompleted, this,
+            &GlintSdkController::enumerationCompleted);
     thread.start();
 }
 
-AuraSdkController::~AuraSdkController()
+GlintSdkController::~GlintSdkController()
 {
     // Close the connection on the thread that opened it, behind every request already queued,
     // so that each SDK call and the CoUninitialize happen where COM was set up; then end the loop.
-    AuraSdkWorker *closing = worker.get();
+    GlintSdkWorker *closing = worker.get();
     QMetaObject::invokeMethod(
         closing,
         [closing] {
@@ -30,17 +30,17 @@ AuraSdkController::~AuraSdkController()
     worker.reset();
 }
 
-void AuraSdkController::initialize()
+void GlintSdkController::initialize()
 {
-    QMetaObject::invokeMethod(worker.get(), &AuraSdkWorker::initialize, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(worker.get(), &GlintSdkWorker::initialize, Qt::QueuedConnection);
 }
 
-void AuraSdkController::uninitialize()
+void GlintSdkController::uninitialize()
 {
-    QMetaObject::invokeMethod(worker.get(), &AuraSdkWorker::uninitialize, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(worker.get(), &GlintSdkWorker::uninitialize, Qt::QueuedConnection);
 }
 
-void AuraSdkController::setLedsColors(const char *deviceId,
+void GlintSdkController::setLedsColors(const char *deviceId,
                                       const QVector<TalvernPluginLedColor> &colours)
 {
     QMetaObject::invokeMethod(
