@@ -1,6 +1,7 @@
 // Discovery against the substitute SDK: the worker opens the connection, enumerates the
 // motherboards, merges several into one device and closes again, logging every SDK failure.
 #include "LogCapture.h"
+#include "SimulatorChecks.h"
 #include "SimulatorRegistration.h"
 #include "devices/DeviceEnumeration.h"
 #include "sdk/GlintSdkLog.h"
@@ -15,8 +16,6 @@ extern SimulatorRegistration *g_simulatorRegistration;
 
 namespace {
 
-// printf 'Norvane Motherboard' | md5sum
-const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
 const char category[] = "vesk.plugin.glint_sdk_controller";
 constexpr int base = 0x20001;
 
@@ -33,7 +32,7 @@ SimulatedColour rgb(int r, int g, int b)
 std::vector<int> positionIds(const DeviceData &data)
 {
     std::vector<int> ids;
-    for (const LedPosition &position : data.ledPositions)
+    for (const LedPosition &position : data.description->ledPositions)
         ids.push_back(position.ledId);
     return ids;
 }
@@ -47,7 +46,7 @@ std::vector<int> mapIds(const DeviceData &data)
 std::vector<int> zoneIds(const DeviceData &data)
 {
     std::vector<int> ids;
-    for (const LedZone &zone : data.deviceViews.at(0).ledZones)
+    for (const LedZone &zone : data.description->deviceViews.at(0).ledZones)
         ids.push_back(zone.ledId);
     return ids;
 }
@@ -60,18 +59,12 @@ protected:
     void TearDown() override
     {
         QLoggingCategory::setFilterRules(QString());
-        EXPECT_EQ(control.liveObjects(), 0);
-        EXPECT_EQ(control.outstandingReferences(), 0);
-        EXPECT_EQ(control.foreignThreadCalls(), 0);
-        EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
+        expectSdkAndComReleased();
         g_simulatorRegistration->setRegistered(true);
     }
     void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {})
     {
-        Scenario scenario;
-        scenario.boards = boards;
-        scenario.faults = faults;
-        control.setScenario(scenario);
+        useScenario(boards, faults);
     }
 
     SimulatorControl &control = SimulatorControl::instance();
@@ -94,14 +87,15 @@ TEST_F(Discovery, OneMotherboardIsRenamedAndDescribed)
     EXPECT_EQ(completed, 1);
     EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
     {
-        const DeviceData data = worker.deviceData(norvaneMotherboardId);
+        const SharedDeviceDescription description = worker.deviceDescription(norvaneMotherboardId);
+        ASSERT_TRUE(description);
+        const DeviceDescription &data = *description;
         EXPECT_EQ(data.friendlyName, "Norvane Motherboard");
         ASSERT_EQ(data.ledPositions.size(), 3u);
         EXPECT_EQ(data.ledPositions[2].ledId, base + 2);
         EXPECT_EQ(data.ledPositions[2].x, 2.0);
         EXPECT_EQ(data.ledPositions[2].y, 0.0);
         EXPECT_EQ(data.ledPositions[2].positionKind, 1);
-        EXPECT_EQ(data.ledsMap.keys(), (QList<int> { base, base + 1, base + 2 }));
         EXPECT_EQ(data.promoImage, "Motherboard-promo.png");
         EXPECT_EQ(data.thumbnailImage, "Motherboard-thumbnail.png");
         ASSERT_EQ(data.deviceViews.size(), 1u);
@@ -156,7 +150,7 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
     EXPECT_EQ(positionIds(data), all);
     EXPECT_EQ(zoneIds(data), all);
     EXPECT_EQ(mapIds(data), all);
-    EXPECT_EQ(data.deviceViews[0].ledZones[4].zoneName, "LED 1"); // board 1's first light
+    EXPECT_EQ(data.description->deviceViews[0].ledZones[4].zoneName, "LED 1"); // board 1's first light
     const SubDeviceMap subDevices = store.combinedSubDevices().value(norvaneMotherboardId);
     EXPECT_EQ(subDevices.size(), 2);
     EXPECT_TRUE(subDevices.contains({ base + 4, base + 7 }));
@@ -339,7 +333,7 @@ TEST_F(Discovery, ReopeningStartsAfreshAndDestructionCloses)
         worker.initialize();
         EXPECT_EQ(control.startCalls(), 2);
         EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
-        EXPECT_EQ(worker.deviceData(norvaneMotherboardId).ledPositions.size(), 2u);
+        EXPECT_EQ(worker.deviceDescription(norvaneMotherboardId)->ledPositions.size(), 2u);
         EXPECT_GT(control.liveObjects(), 0);
     }
     EXPECT_EQ(control.stopCalls(), 2);

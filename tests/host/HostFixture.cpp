@@ -1,16 +1,5 @@
 #include "HostFixture.h"
 
-#include "platform/Com.h"
-
-#include <QDir>
-
-int threadCount()
-{
-    return int(QDir(QStringLiteral("/proc/self/task"))
-                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                   .size());
-}
-
 void HostFixture::SetUp()
 {
     threadsBeforeLoad = threadCount();
@@ -27,20 +16,9 @@ void HostFixture::TearDown()
     // QThread::wait() returns as the thread function ends; the kernel's task goes a moment later.
     EXPECT_TRUE(runEventsUntil([&] { return threadCount() == threadsBeforeLoad; }, 5000))
         << threadCount() << " threads, " << threadsBeforeLoad << " before the load";
-    EXPECT_EQ(control.liveObjects(), 0);
-    EXPECT_EQ(control.outstandingReferences(), 0);
-    EXPECT_EQ(control.foreignThreadCalls(), 0);
-    EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
+    expectSdkAndComReleased();
     for (const CallRecord &call : control.journal())
         EXPECT_NE(call.thread, QThread::currentThreadId()) << qPrintable(call.method);
-}
-
-void HostFixture::use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults)
-{
-    Scenario scenario;
-    scenario.boards = boards;
-    scenario.faults = faults;
-    control.setScenario(scenario);
 }
 
 void HostFixture::subscribeAndRun(int devices)

@@ -6,18 +6,14 @@
 #include "HostEvents.h"
 #include "LogCapture.h"
 #include "PluginLibrary.h"
-#include "simulator/SimulatorControl.h"
+#include "ProcessThreads.h"
+#include "SimulatorChecks.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-// printf 'Norvane Motherboard' | md5sum
-inline const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
 constexpr int32_t firstMotherboardLed = 0x20001;
-
-// The process's threads, from the kernel's list.
-int threadCount();
 
 class HostFixture : public testing::Test
 {
@@ -25,7 +21,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {});
+    void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {})
+    {
+        useScenario(boards, faults);
+    }
     const TalvernPluginInstance &table() const { return plugin->table(); }
     // Subscribes from this thread with the recorder as context and sets mode 2; waits until
     // the host has been told about `devices` devices.

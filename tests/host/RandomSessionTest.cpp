@@ -235,10 +235,7 @@ void RandomSessions::runSession(quint32 seed, int session)
     recorder.onNotification = nullptr;
     // Sometimes unloaded while still open: the worker must close on its own.
     EXPECT_TRUE(plugin->unload());
-    EXPECT_EQ(control.liveObjects(), 0);
-    EXPECT_EQ(control.outstandingReferences(), 0);
-    EXPECT_EQ(control.foreignThreadCalls(), 0);
-    EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
+    expectSdkAndComReleased();
 }
 
 void RandomSessions::checkLastFrame(QRandomGenerator &random)

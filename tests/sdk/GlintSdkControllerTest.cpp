@@ -2,6 +2,7 @@
 // time; a frame returns only once the lights show it; destruction closes what is open, there.
 #include "sdk/GlintSdkController.h"
 #include "HostEvents.h"
+#include "SimulatorChecks.h"
 #include "devices/DeviceImages.h"
 #include "platform/Com.h"
 #include "simulator/SimulatorControl.h"
@@ -12,26 +13,13 @@
 
 namespace {
 
-// printf 'Norvane Motherboard' | md5sum
-const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
 constexpr int base = 0x20001;
 
 class Controller : public testing::Test
 {
 protected:
-    void TearDown() override
-    {
-        EXPECT_EQ(control.liveObjects(), 0);
-        EXPECT_EQ(control.outstandingReferences(), 0);
-        EXPECT_EQ(control.foreignThreadCalls(), 0);
-        EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
-    }
-    void use(BoardScenario board)
-    {
-        Scenario scenario;
-        scenario.boards = { board };
-        control.setScenario(scenario);
-    }
+    void TearDown() override { expectSdkAndComReleased(); }
+    void use(const BoardScenario &board) { useScenario({ board }); }
     // The threads the SDK was called on.
     std::set<Qt::HANDLE> sdkThreads() const
     {
@@ -59,8 +47,9 @@ TEST_F(Controller, OpensOnItsWorkerAndReportsCompletionOnTheOwnersThread)
     runPendingEvents();
     EXPECT_EQ(completedOn, QVector<QThread *> { QThread::currentThread() });
     EXPECT_EQ(controller.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
-    EXPECT_EQ(controller.deviceData(norvaneMotherboardId).ledsMap.size(), 4);
-    EXPECT_EQ(controller.deviceData(QByteArray("00")).device, nullptr);
+    ASSERT_TRUE(controller.deviceDescription(norvaneMotherboardId));
+    EXPECT_EQ(controller.deviceDescription(norvaneMotherboardId)->ledPositions.size(), 4u);
+    EXPECT_EQ(controller.deviceDescription(QByteArray("00")), nullptr);
     EXPECT_EQ(control.startCalls(), 1);
 
     controller.uninitialize();

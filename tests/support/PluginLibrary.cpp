@@ -1,9 +1,19 @@
 #include "PluginLibrary.h"
 
+#ifdef _WIN32
+#include "HostEvents.h"
+#include "Watchdog.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 PluginLibrary::PluginLibrary()
-    : m_library(QStringLiteral(GLINT_PLUGIN_PATH))
+    : m_library(path())
 {
     if (!m_library.load())
         return;
@@ -24,6 +34,54 @@ PluginLibrary::~PluginLibrary()
     unload();
 }
 
+#ifdef _WIN32
+
+QString PluginLibrary::path()
+{
+    wchar_t program[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const QString folder =
+        QFileInfo(QString::fromWCharArray(program, int(length))).absolutePath();
+    return QDir::toNativeSeparators(QDir(folder).filePath(QStringLiteral(GLINT_PLUGIN_FILE)));
+}
+
+bool PluginLibrary::isInProcess()
+{
+    return GetModuleHandleW(reinterpret_cast<const wchar_t *>(path().utf16())) != nullptr;
+}
+
+bool PluginLibrary::unload()
+{
+    if (!m_library.isLoaded())
+        return true;
+    {
+        // A wait at unload that needs the loader lock never ends: make it a failure.
+        const Watchdog watchdog("the plug-in's table release and FreeLibrary", 30000);
+        if (m_table)
+            m_freeInstance(m_table);
+        m_table = nullptr;
+        m_library.unload();
+    }
+    // A module reference of the plug-in's own may outlive FreeLibrary while its worker thread
+    // winds down; it goes as the thread ends.
+    return runEventsUntil([] { return !isInProcess(); }, 5000);
+}
+
+#else
+
+QString PluginLibrary::path()
+{
+    return QStringLiteral(GLINT_PLUGIN_PATH);
+}
+
+bool PluginLibrary::isInProcess()
+{
+    void *handle = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
 bool PluginLibrary::unload()
 {
     if (!m_library.isLoaded())
@@ -32,9 +90,7 @@ bool PluginLibrary::unload()
         m_freeInstance(m_table);
     m_table = nullptr;
     m_library.unload();
-    // QLibrary only drops its own handle; ask the loader whether the module is really gone.
-    void *stillThere = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
-    if (stillThere)
-        dlclose(stillThere);
-    return stillThere == nullptr;
+    return !isInProcess();
 }
+
+#endif

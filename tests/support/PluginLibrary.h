@@ -14,6 +14,14 @@ public:
     // Frees the table and unloads, if unload() has not done so already.
     ~PluginLibrary();
 
+    // The plug-in this tree built. On Windows the one in the program's own folder, where the
+    // build puts every program and DLL: the build tree's path means nothing to a program that
+    // runs under wine.
+    static QString path();
+    // Whether the plug-in's module is in the process, asked of the loader (not of QLibrary,
+    // which only knows its own handle).
+    static bool isInProcess();
+
     bool isLoaded() const { return m_table != nullptr; }
     QString errorString() const { return m_library.errorString(); }
     int32_t apiVersion() const { return m_apiVersion(); }

@@ -5,9 +5,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <thread>
 
 SimulatorRegistration *g_simulatorRegistration = nullptr;
+
+namespace {
+
+#ifdef _WIN32
+// Qt's own handler writes to the debugger when the program has no console, as under wine: the
+// plug-in's log lines would not show in the test's output.
+void writeToStandardError(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    std::fprintf(stderr, "%s: %s\n", context.category ? context.category : "default",
+                 qUtf8Printable(text));
+    std::fflush(stderr);
+}
+#endif
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -15,6 +31,9 @@ int main(int argc, char **argv)
     // ThreadSanitizer starts a thread of its own with the process's second thread; start it now so
     // that the tests' thread counts see only the plug-in's threads come and go.
     std::thread([] {}).join();
+#endif
+#ifdef _WIN32
+    qInstallMessageHandler(&writeToStandardError);
 #endif
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,24 @@
+#include "SimulatorChecks.h"
+
+#include "platform/Com.h"
+
+#include <gtest/gtest.h>
+
+void useScenario(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults)
+{
+    Scenario scenario;
+    scenario.boards = boards;
+    scenario.faults = faults;
+    SimulatorControl::instance().setScenario(scenario);
+}
+
+void expectSdkAndComReleased()
+{
+    const SimulatorControl &control = SimulatorControl::instance();
+    EXPECT_EQ(control.liveObjects(), 0);
+    EXPECT_EQ(control.outstandingReferences(), 0);
+    EXPECT_EQ(control.foreignThreadCalls(), 0);
+#ifndef _WIN32
+    EXPECT_EQ(CompatOutstandingApartmentInits(), 0);
+#endif
+}

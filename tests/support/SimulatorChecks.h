@@ -1,0 +1,19 @@
+// What the suites that run against the substitute SDK share about it: the id the plug-in gives
+// the merged motherboards, setting up a scenario, and the check every test ends with, that
+// nothing of the SDK or of COM outlived the code under test.
+#pragma once
+
+#include "simulator/SimulatorControl.h"
+
+#include <QByteArray>
+
+// printf 'Norvane Motherboard' | md5sum
+inline const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd");
+
+// Replaces the substitute SDK's boards and faults.
+void useScenario(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {});
+
+// GoogleTest expectations: no SDK object alive, no reference outstanding, no SDK call from a
+// thread other than the object's own, and every COM initialisation undone. The last is counted by
+// the project's COM layer only; on Windows the SDK's own counters carry the check.
+void expectSdkAndComReleased();
