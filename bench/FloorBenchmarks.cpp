@@ -32,13 +32,13 @@ void floorDirectFrame(benchmark::State &state)
     }
     QVector<int32_t> ids;
     for (const LedPosition &position :
-         worker->deviceData(environment.directDeviceId()).ledPositions)
+         worker->deviceDescription(environment.directDeviceId())->ledPositions)
         ids.append(position.ledId);
-    const QVector<TalvernPluginLedColor> host = spreadFrame(ids, int(state.range(0)));
+    const LedColourFrame host = spreadFrame(ids, int(state.range(0)));
     const QByteArray deviceId = environment.directDeviceId();
     const std::uint64_t before = AllocationCounter::allocations();
     for (auto _ : state) {
-        QVector<TalvernPluginLedColor> frame(host.size());
+        LedColourFrame frame(host.size());
         std::memcpy(frame.data(), host.constData(), std::size_t(host.size()) * sizeof(host[0]));
         worker->setLedsColors(deviceId, frame);
     }

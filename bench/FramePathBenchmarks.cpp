@@ -16,7 +16,7 @@ namespace {
 // barrier.
 const TalvernPluginInstance *g_table = nullptr;
 QByteArray g_deviceId;
-QVector<TalvernPluginLedColor> g_frame;
+LedColourFrame g_frame;
 
 // Three host threads at once: the worker runs their frames one after the other.
 void framePath(benchmark::State &state)
@@ -61,7 +61,7 @@ void framePathPaired(benchmark::State &state)
         return;
     }
     const QByteArray deviceId = environment.deviceId();
-    const QVector<TalvernPluginLedColor> frame =
+    const LedColourFrame frame =
         spreadFrame(environment.ledIds(), int(state.range(1)));
     QThread floorThread;
     QObject floorReceiver;

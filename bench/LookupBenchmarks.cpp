@@ -53,10 +53,10 @@ void lookupLockedRecord(benchmark::State &state)
         return;
     }
     const QByteArray deviceId = environment.directDeviceId();
-    // Only the lookup is timed: the copy is destroyed after the mutex is given back.
+    // Only the lookup is timed: a reference to the shared description, taken under the mutex.
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        DeviceData data = worker->deviceData(deviceId);
+        SharedDeviceDescription data = worker->deviceDescription(deviceId);
         const auto end = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(data);
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());

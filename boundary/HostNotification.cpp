@@ -1,25 +1,36 @@
 #include "BoundaryLog.h"
+#include "HostCallGuard.h"
 #include "PluginState.h"
 #include "TableOperations.h"
 #include "sdk/GlintSdkController.h"
 
 void notifyHostAboutCurrentConnectedDevices()
 {
-    const std::unique_ptr<GlintSdkController> &controller = controllerOwner();
-    if (g_currentPluginMode != PluginModeRunning || !g_callback || !g_context || !controller) {
-        qCCritical(boundaryLog).nospace()
-            << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "
-            << "g_currentPluginMode:" << g_currentPluginMode.load()
-            << "; g_callback:" << reinterpret_cast<const void *>(g_callback)
-            << "; g_context:" << static_cast<const void *>(g_context);
-        return;
-    }
-    const QList<QByteArray> ids = controller->connectedDeviceIds();
-    for (const QByteArray &id : ids) {
-        // Read afresh: the callback itself may unsubscribe.
-        TalvernPluginDeviceCallback callback = g_callback;
-        if (!callback)
-            break;
-        callback(g_context, id.constData(), 1);
-    }
+    // Runs from the controller's signal inside Qt's event loop, or from a subscription: nothing
+    // may unwind out of it.
+    const NotificationScope scope; // first: a stop asked for in here runs after the use below
+    guardHostCall("notifyHostAboutCurrentConnectedDevices", [] {
+        const ControllerUse use;
+        GlintSdkController *controller = use.controller();
+        if (!controller)
+            return; // stopping: there is nobody left to report to
+        const HostSubscriber subscriber = currentSubscriber();
+        if (g_currentPluginMode != PluginModeRunning || !subscriber.callback || !subscriber.context) {
+            qCCritical(boundaryLog).nospace()
+                << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "
+                << "g_currentPluginMode:" << g_currentPluginMode.load()
+                << "; g_callback:" << reinterpret_cast<const void *>(subscriber.callback)
+                << "; g_context:" << subscriber.context;
+            return;
+        }
+        const QList<QByteArray> ids = controller->connectedDeviceIds();
+        for (const QByteArray &id : ids) {
+            // Read afresh for every report: the callback itself may unsubscribe or subscribe
+            // again; a report always pairs a callback with its own context.
+            const HostSubscriber current = currentSubscriber();
+            if (!current.callback || !current.context)
+                break;
+            current.callback(current.context, id.constData(), 1);
+        }
+    });
 }

@@ -1,6 +1,9 @@
-// The four exports. Every table is a new block; nothing here touches the plug-in's state.
+// The four exports. Every table is a new block. The host giving back its last table is the last
+// moment its calling order offers before it unloads the library, and one outside any loader
+// lock: the worker is stopped there (PluginState.h).
 #include "HostMemory.h"
 #include "HostRecordRelease.h"
+#include "PluginState.h"
 #include "TableOperations.h"
 
 #include <cstdlib>
@@ -30,12 +33,16 @@ TALVERN_EXPORT TalvernPluginInstance *TALVERN_CDECL TalvernPluginGetInstance(voi
     instance->freeDeviceInfo = &TalvernPluginFreeDeviceInfo;
     instance->freeDeviceView = &TalvernPluginFreeDeviceView;
     instance->setPluginMode = &TalvernPluginSetPluginMode;
+    tableHandedOut();
     return instance;
 }
 
 TALVERN_EXPORT void TALVERN_CDECL TalvernPluginFreeInstance(TalvernPluginInstance *instance)
 {
+    if (!instance)
+        return;
     std::free(instance);
+    tableReturned();
 }
 
 } // extern "C"

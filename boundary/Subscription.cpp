@@ -1,45 +1,55 @@
 // Subscription and mode switching: they start and stop the worker's device access.
+#include "HostCallGuard.h"
 #include "PluginState.h"
 #include "TableOperations.h"
 #include "sdk/GlintSdkController.h"
 
+// A controller that cannot be built leaves the plug-in without one (the callback is stored); the
+// next subscription tries again.
 void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCallback callback)
 {
-    g_context = context;
-    g_callback = callback;
-    std::unique_ptr<GlintSdkController> &controller = controllerOwner();
-    if (!controller) {
-        controller = std::make_unique<GlintSdkController>();
-        QObject::connect(controller.get(), &GlintSdkController::enumerationCompleted,
-                         controller.get(), &notifyHostAboutCurrentConnectedDevices);
-        publishController();
-    }
-    if (g_currentPluginMode == PluginModeRunning) {
+    guardHostCall("TalvernPluginSubscribe", [&] {
+        setSubscriber(context, callback);
+        startController();
+        if (g_currentPluginMode != PluginModeRunning)
+            return;
         notifyHostAboutCurrentConnectedDevices();
-        controller->initialize();
-    }
+        // The callback may have given back the host's last table meanwhile, ending the controller.
+        if (GlintSdkController *controller = currentController())
+            controller->initialize();
+    });
 }
 
 void TALVERN_CDECL TalvernPluginUnsubscribe()
 {
-    if (const std::unique_ptr<GlintSdkController> &controller = controllerOwner())
-        controller->uninitialize();
-    g_callback = nullptr;
-    g_context = nullptr;
+    guardHostCall("TalvernPluginUnsubscribe", [] {
+        if (GlintSdkController *controller = currentController())
+            controller->uninitialize();
+    });
+    setSubscriber(nullptr, nullptr);
 }
 
+// A request that cannot be posted leaves the mode as it was, so that the mode and the worker's
+// state never disagree.
 void TALVERN_CDECL TalvernPluginSetPluginMode(int32_t mode)
 {
-    if (mode == g_currentPluginMode)
-        return;
-    g_currentPluginMode = mode;
-    // Before the first subscription there is nothing to start: the mode is kept, and the
-    // subscription starts device access if it is 2 by then.
-    const std::unique_ptr<GlintSdkController> &controller = controllerOwner();
-    if (!controller)
-        return;
-    if (mode == PluginModeRunning)
-        controller->initialize();
-    else
-        controller->uninitialize();
+    guardHostCall("TalvernPluginSetPluginMode", [mode] {
+        const int32_t previous = g_currentPluginMode.exchange(mode);
+        if (mode == previous)
+            return;
+        // Before the first subscription there is nothing to start: the mode is kept, and the
+        // subscription starts device access if it is 2 by then.
+        GlintSdkController *controller = currentController();
+        if (!controller)
+            return;
+        try {
+            if (mode == PluginModeRunning)
+                controller->initialize();
+            else
+                controller->uninitialize();
+        } catch (...) {
+            g_currentPluginMode.store(previous);
+            throw;
+        }
+    });
 }

@@ -5,8 +5,10 @@ set(GLINT_PLUGIN_SOURCES
     boundary/BoundaryLog.h boundary/BoundaryLog.cpp
     boundary/ColourFrameEntry.cpp
     boundary/DescriptionExport.cpp
+    boundary/HostCallGuard.h
     boundary/HostMemory.h boundary/HostMemory.cpp
     boundary/HostNotification.cpp
+    boundary/LedColourFrame.h
     boundary/HostRecordRelease.h boundary/HostRecordRelease.cpp
     boundary/PluginEntry.cpp
     boundary/PluginState.h boundary/PluginState.cpp
@@ -25,6 +27,7 @@ set(GLINT_PLUGIN_SOURCES
     sdk/GlintSdkWorker.h sdk/GlintSdkWorker.cpp
     sdk/LedColourApplication.h sdk/LedColourApplication.cpp
     platform/Com.h platform/ComPtr.h platform/BstrHolder.h platform/BstrString.h
+    platform/ModuleLifetime.h platform/ModuleLifetime.cpp
 )
 add_library(glint_plugin_objects OBJECT ${GLINT_PLUGIN_SOURCES})
 target_link_libraries(glint_plugin_objects PUBLIC Qt5::Core platform Threads::Threads)

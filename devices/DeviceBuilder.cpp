@@ -13,11 +13,6 @@ std::string imageName(std::int32_t type, const char *suffix)
     return deviceTypeName(type).toStdString() + "-" + suffix;
 }
 
-void logFailure(const char *call, HRESULT hr, const char *closing = ")")
-{
-    qCCritical(glintSdkControllerLog) << call << hresultText(hr) << closing;
-}
-
 } // namespace
 
 std::vector<LedPosition> buildLedPositions(std::int32_t type, std::int32_t ledCount)
@@ -40,7 +35,7 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *
         ComPtr<IGlintRgbLight> light;
         HRESULT hr = lights->get_Item(i, light.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IGlintRgbLightCollection::get_Item() with HRESULT(", hr);
+            logFailedCall("Failed IGlintRgbLightCollection::get_Item() with HRESULT(", hr);
             continue;
         }
         if (!light)
@@ -48,7 +43,7 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *
         BstrHolder name;
         hr = light->get_Name(name.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IGlintRgbLight::get_Name() with HRESULT(", hr);
+            logFailedCall("Failed IGlintRgbLight::get_Name() with HRESULT(", hr);
             continue;
         }
         const QString zoneName = toQString(name);
@@ -58,13 +53,13 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *
     return zones;
 }
 
-DeviceBuildResult buildDeviceData(IGlintSyncDeviceCollection *collection, std::int32_t index,
-                                  std::int32_t type)
+DeviceBuild buildDeviceData(IGlintSyncDeviceCollection *collection, std::int32_t index,
+                            std::int32_t type)
 {
     ComPtr<IGlintSyncDevice> device;
     HRESULT hr = collection->get_Item(index, device.receive());
     if (FAILED(hr)) {
-        logFailure("Failed IGlintSyncDeviceCollection::get_Item() with HRESULT(", hr);
+        logFailedCall("Failed IGlintSyncDeviceCollection::get_Item() with HRESULT(", hr);
         return {};
     }
     // A device that failed to arrive is caught by the validity check below, after the name.
@@ -72,7 +67,7 @@ DeviceBuildResult buildDeviceData(IGlintSyncDeviceCollection *collection, std::i
     if (device) {
         hr = device->get_Name(rawName.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IGlintSyncDevice::get_Name() with HRESULT(", hr);
+            logFailedCall("Failed IGlintSyncDevice::get_Name() with HRESULT(", hr);
             return {};
         }
     }
@@ -86,7 +81,7 @@ DeviceBuildResult buildDeviceData(IGlintSyncDeviceCollection *collection, std::i
     if (device) {
         hr = device->get_Lights(lights.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IGlintSyncDevice::get_Lights() with HRESULT(", hr);
+            logFailedCall("Failed IGlintSyncDevice::get_Lights() with HRESULT(", hr);
             return {};
         }
     }
@@ -94,12 +89,12 @@ DeviceBuildResult buildDeviceData(IGlintSyncDeviceCollection *collection, std::i
         int count = 0;
         hr = lights->get_Count(&count);
         if (FAILED(hr)) {
-            logFailure("Failed IGlintRgbLightCollection::get_Count() with HRESULT(", hr);
+            logFailedCall("Failed IGlintRgbLightCollection::get_Count() with HRESULT(", hr);
             return {};
         }
         ledCount = count;
     }
-    if (!device || !lights || name.isEmpty() || id.isEmpty()) {
+    if (!device || !lights || name.isEmpty() || id.isEmpty() || ledCount > maxCountFromSdk) {
         qCDebug(glintSdkControllerLog).nospace()
             << "Device #" << index << ": Invalid data received. Skipping this device";
         return {};
@@ -107,28 +102,31 @@ DeviceBuildResult buildDeviceData(IGlintSyncDeviceCollection *collection, std::i
     qCDebug(glintSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
                                             << "; id:" << id << "; Leds Count: " << ledCount;
 
-    DeviceData data;
-    data.ledPositions = buildLedPositions(type, ledCount);
+    DeviceBuild build;
+    DeviceDescription &description = build.description;
+    description.ledPositions = buildLedPositions(type, ledCount);
     std::vector<LedZone> zones = buildLedZones(type, lights.get(), ledCount);
     for (std::int32_t i = 0; i < ledCount; ++i) {
         ComPtr<IGlintRgbLight> light;
         hr = lights->get_Item(i, light.receive());
         if (FAILED(hr)) {
-            logFailure("Failed IGlintRgbLightCollection::get_Item() during enumeration with HRESULT(",
-                       hr, ").");
+            logFailedCall(
+                "Failed IGlintRgbLightCollection::get_Item() during enumeration with HRESULT(", hr,
+                ").");
             continue;
         }
         if (light)
-            data.ledsMap.insert(data.ledPositions[std::size_t(i)].ledId, light);
+            build.ledsMap.insert(description.ledPositions[std::size_t(i)].ledId, light);
     }
-    data.device = device;
-    data.friendlyName = name.toStdString();
-    data.promoImage = imageName(type, "promo.png");
-    data.thumbnailImage = imageName(type, "thumbnail.png");
+    build.id = id;
+    build.device = device;
+    description.friendlyName = name.toStdString();
+    description.promoImage = imageName(type, "promo.png");
+    description.thumbnailImage = imageName(type, "thumbnail.png");
     DeviceView view;
     view.hullLayoutMaskImage = imageName(type, "hullLayoutMask.png");
     view.deviceViewImage = imageName(type, "device_view.png");
     view.ledZones = std::move(zones);
-    data.deviceViews.push_back(std::move(view));
-    return {id, data};
+    description.deviceViews.push_back(std::move(view));
+    return build;
 }

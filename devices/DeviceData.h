@@ -1,9 +1,8 @@
 // The worker's picture of one lighting device and the containers that hold them.
 //
-// Records are values: copying a DeviceData copies names, positions and views, takes one more
-// reference on the SDK device and shares ledsMap (implicitly shared; a change detaches and takes a
-// reference on every light). Copies taken outside the worker thread are only read for their plain
-// fields; nobody calls the SDK through them.
+// A device has two parts: the SDK objects through which colours reach its LEDs, which never leave
+// the worker thread, and its description (name, positions, views, image names), plain data that
+// host threads share.
 #pragma once
 
 #include "platform/ComPtr.h"
@@ -14,6 +13,7 @@
 #include <QMap>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,16 +41,28 @@ struct DeviceView
     std::vector<LedZone> ledZones;
 };
 
-// A default record (null device, everything empty) stands for "no such device".
-struct DeviceData
+// What the host is told about one device. Built once by the enumeration and never changed once
+// stored, so every holder shares one copy: a lookup costs a reference count, and what a host
+// thread holds carries no SDK object.
+struct DeviceDescription
 {
-    ComPtr<IGlintSyncDevice> device;
-    QMap<std::int32_t, ComPtr<IGlintRgbLight>> ledsMap; // the lights that could be loaded
     std::string friendlyName; // UTF-8; the device id is the MD5 of it
     std::vector<LedPosition> ledPositions; // one per LED, in LED index order
     std::vector<DeviceView> deviceViews;
     std::string promoImage;
     std::string thumbnailImage;
+};
+using SharedDeviceDescription = std::shared_ptr<const DeviceDescription>;
+
+using LightMap = QMap<std::int32_t, ComPtr<IGlintRgbLight>>;
+
+// A stored device. The SDK objects are the worker thread's alone: they are created, called and
+// released there. In a stored record device and description are not null.
+struct DeviceData
+{
+    ComPtr<IGlintSyncDevice> device;
+    LightMap ledsMap; // the lights that could be loaded, by LED id
+    SharedDeviceDescription description;
 };
 
 // The LED ids given to one additional motherboard of a merged device: [firstLedId, endLedId).

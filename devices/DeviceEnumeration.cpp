@@ -13,8 +13,7 @@ void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
     ComPtr<IGlintSyncDeviceCollection> collection;
     HRESULT hr = sdk->Enumerate(type, collection.receive());
     if (FAILED(hr)) {
-        qCCritical(glintSdkControllerLog)
-            << "Failed IGlintSdk::Enumerate() with HRESULT(" << hresultText(hr) << ")";
+        logFailedCall("Failed IGlintSdk::Enumerate() with HRESULT(", hr);
         return;
     }
     if (!collection)
@@ -22,21 +21,25 @@ void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
     int count = 0;
     hr = collection->get_Count(&count);
     if (FAILED(hr)) {
-        qCCritical(glintSdkControllerLog)
-            << "Failed IGlintSyncDeviceCollection::get_Count() with HRESULT(" << hresultText(hr)
-            << ")";
+        logFailedCall("Failed IGlintSyncDeviceCollection::get_Count() with HRESULT(", hr);
         return;
     }
-    qCDebug(glintSdkControllerLog) << "IGlintSdk2::Enumerate(" << deviceTypeName(type) << ") returns"
-                                  << count << "devices";
+    qCDebug(glintSdkControllerLog) << "IGlintSdk2::Enumerate(" << deviceTypeName(type)
+                                   << ") returns" << count << "devices";
+    if (count > maxCountFromSdk) {
+        qCWarning(glintSdkControllerLog).nospace()
+            << "IGlintSdk2::Enumerate(): " << count
+            << " devices: Invalid data received. Skipping every device";
+        return;
+    }
     if (type == GlintMotherboardType && count >= 2) {
         qCDebug(glintSdkControllerLog) << "Multiple motherboards detected. Merge them into one device...";
         enumerateMultipleMotherboards(collection.get(), count, store);
         return;
     }
     for (int i = 0; i < count; ++i) {
-        const DeviceBuildResult result = buildDeviceData(collection.get(), i, type);
-        if (!result.first.isEmpty())
-            store.insert(result.first, result.second);
+        DeviceBuild build = buildDeviceData(collection.get(), i, type);
+        if (build.isValid())
+            store.insert(std::move(build));
     }
 }

@@ -2,16 +2,18 @@
 
 #include "sdk/GlintSdkLog.h"
 
-DeviceData DeviceStore::deviceData(const QByteArray &deviceId) const
+SharedDeviceDescription DeviceStore::deviceDescription(const QByteArray &deviceId) const
 {
-    QMutexLocker locker(&m_mutex);
-    const auto it = m_devices.constFind(deviceId);
-    if (it == m_devices.constEnd()) {
-        qCWarning(glintSdkControllerLog) << "GlintSdkWorker::deviceData(): Invalid device id requested:"
-                                        << deviceId << "Empty device data will be returned";
-        return DeviceData();
+    {
+        QMutexLocker locker(&m_mutex);
+        const auto it = m_devices.constFind(deviceId);
+        if (it != m_devices.constEnd())
+            return it->description;
     }
-    return it.value();
+    // Written without the mutex: a host's message handler may call straight back into a lookup.
+    qCWarning(glintSdkControllerLog) << "GlintSdkWorker::deviceData(): Invalid device id requested:"
+                                     << deviceId << "Empty device data will be returned";
+    return nullptr;
 }
 
 QList<QByteArray> DeviceStore::connectedDeviceIds() const
@@ -39,8 +41,27 @@ void DeviceStore::clear()
     oldSubDevices = CombinedSubDeviceMap();
 }
 
-void DeviceStore::insert(const QByteArray &deviceId, const DeviceData &data)
+DeviceData DeviceStore::stored(DeviceBuild &&build)
 {
-    QMutexLocker locker(&m_mutex);
-    m_devices.insert(deviceId, data);
+    return { std::move(build.device), std::move(build.ledsMap),
+             std::make_shared<const DeviceDescription>(std::move(build.description)) };
+}
+
+void DeviceStore::insert(DeviceBuild &&build)
+{
+    const QByteArray id = build.id;
+    DeviceData data = stored(std::move(build));
+    // The replaced record, if any, ends up in data and is released after the mutex.
+    const QMutexLocker locker(&m_mutex);
+    std::swap(m_devices[id], data);
+}
+
+void DeviceStore::insertMerged(DeviceBuild &&build, SubDeviceMap &&subDevices)
+{
+    const QByteArray id = build.id;
+    DeviceData data = stored(std::move(build));
+    const QMutexLocker locker(&m_mutex);
+    std::swap(m_devices[id], data);
+    if (!subDevices.isEmpty())
+        m_combinedSubDevices.insert(id, subDevices);
 }

@@ -4,54 +4,70 @@
 #include "DeviceTypes.h"
 #include "sdk/GlintSdkLog.h"
 
+#include <limits>
+
+namespace {
+
+void logAdditionalBoard(std::int32_t number, const DeviceBuild &board)
+{
+    if (!glintSdkControllerLog().isDebugEnabled())
+        return;
+    const std::vector<DeviceView> &views = board.description.deviceViews;
+    const QString zoneCount = views.empty() ? QStringLiteral("empty!!!")
+                                            : QString::number(views[0].ledZones.size());
+    qCDebug(glintSdkControllerLog).nospace()
+        << "enumerateMultipleMotherboards(): additional_motherboard #" << number
+        << "; ledsMap.size(): " << board.ledsMap.size()
+        << "; ledPositions.size(): " << quint64(board.description.ledPositions.size())
+        << "; deviceViews[0].ledZones.size(): " << zoneCount;
+}
+
+} // namespace
+
 // Each LED of a further board keeps its index on that board: its merged id is nextLedId plus its
 // offset from the motherboard base, in the lights, the positions and the zones alike. Numbering by
 // place in each list instead would shift the lists against each other as soon as one light fails
 // to load, sending colours to the wrong LED and giving two positions the same id.
+//
+// The merged device is stored once it is complete, so a lookup never sees it half merged.
 void enumerateMultipleMotherboards(IGlintSyncDeviceCollection *collection, std::int32_t deviceCount,
                                    DeviceStore &store)
 {
     const std::int32_t base = ledIdBase(GlintMotherboardType);
-    const DeviceBuildResult first = buildDeviceData(collection, 0, GlintMotherboardType);
-    if (first.first.isEmpty())
+    DeviceBuild merged = buildDeviceData(collection, 0, GlintMotherboardType);
+    if (!merged.isValid())
         return;
-    const QByteArray mergedId = first.first;
-    store.insert(mergedId, first.second);
+    DeviceDescription &description = merged.description;
+    SubDeviceMap subDevices;
 
-    std::int32_t nextLedId = base + std::int32_t(first.second.ledPositions.size());
+    std::int32_t nextLedId = base + std::int32_t(description.ledPositions.size());
     for (std::int32_t i = 1; i < deviceCount; ++i) {
-        const DeviceBuildResult board = buildDeviceData(collection, i, GlintMotherboardType);
-        if (board.first.isEmpty())
+        const DeviceBuild board = buildDeviceData(collection, i, GlintMotherboardType);
+        if (!board.isValid())
             continue;
-        const DeviceData &data = board.second;
-        if (glintSdkControllerLog().isDebugEnabled()) {
-            const QString zoneCount = data.deviceViews.empty()
-                ? QStringLiteral("empty!!!")
-                : QString::number(data.deviceViews[0].ledZones.size());
-            qCDebug(glintSdkControllerLog).nospace()
+        logAdditionalBoard(i - 1, board);
+        const std::int32_t positionCount = std::int32_t(board.description.ledPositions.size());
+        if (positionCount > std::numeric_limits<std::int32_t>::max() - nextLedId) {
+            qCWarning(glintSdkControllerLog).nospace()
                 << "enumerateMultipleMotherboards(): additional_motherboard #" << (i - 1)
-                << "; ledsMap.size(): " << data.ledsMap.size()
-                << "; ledPositions.size(): " << quint64(data.ledPositions.size())
-                << "; deviceViews[0].ledZones.size(): " << zoneCount;
+                << ": no LED ids left. Skipping the remaining boards";
+            break;
         }
         const std::int32_t offset = nextLedId - base;
-        const std::int32_t positionCount = std::int32_t(data.ledPositions.size());
-        store.modify([&](DeviceMap &devices, CombinedSubDeviceMap &subDevices) {
-            DeviceData &merged = devices[mergedId];
-            for (auto it = data.ledsMap.constBegin(); it != data.ledsMap.constEnd(); ++it)
-                merged.ledsMap.insert(it.key() + offset, it.value());
-            for (LedPosition position : data.ledPositions) {
-                position.ledId += offset;
-                merged.ledPositions.push_back(position);
+        for (auto it = board.ledsMap.constBegin(); it != board.ledsMap.constEnd(); ++it)
+            merged.ledsMap.insert(it.key() + offset, it.value());
+        for (LedPosition position : board.description.ledPositions) {
+            position.ledId += offset;
+            description.ledPositions.push_back(position);
+        }
+        if (!description.deviceViews.empty() && !board.description.deviceViews.empty()) {
+            for (LedZone zone : board.description.deviceViews[0].ledZones) {
+                zone.ledId += offset;
+                description.deviceViews[0].ledZones.push_back(std::move(zone));
             }
-            if (!merged.deviceViews.empty() && !data.deviceViews.empty()) {
-                for (LedZone zone : data.deviceViews[0].ledZones) {
-                    zone.ledId += offset;
-                    merged.deviceViews[0].ledZones.push_back(std::move(zone));
-                }
-            }
-            subDevices[mergedId].insert({nextLedId, nextLedId + positionCount}, data.device);
-        });
+        }
+        subDevices.insert({ nextLedId, nextLedId + positionCount }, board.device);
         nextLedId += positionCount;
     }
+    store.insertMerged(std::move(merged), std::move(subDevices));
 }

@@ -5,6 +5,6 @@
 
 #include "DeviceStore.h"
 
-// Worker thread only; the store's containers must be empty.
+// Worker thread only; the store's containers must be empty. Stores the merged device at the end.
 void enumerateMultipleMotherboards(IGlintSyncDeviceCollection *collection, std::int32_t deviceCount,
                                    DeviceStore &store);

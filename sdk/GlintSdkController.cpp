@@ -1,6 +1,33 @@
 #include "GlintSdkController.h"
 
+#include "GlintSdkLog.h"
+
 #include <climits>
+#include <exception>
+
+namespace {
+
+// Runs one request on the worker thread; what it throws (in practice std::bad_alloc) ends the
+// request with a critical line instead of unwinding into Qt's event loop, which would end the host.
+template<class Request>
+void runRequest(const char *name, Request &&request) noexcept
+{
+    try {
+        request();
+    } catch (const std::exception &error) {
+        try {
+            qCCritical(glintSdkControllerLog) << name << "failed:" << error.what();
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            qCCritical(glintSdkControllerLog) << name << "failed";
+        } catch (...) {
+        }
+    }
+}
+
+} // namespace
 
 GlintSdkController::GlintSdkController(QObject *parent)
     : QObject(parent)
@@ -9,46 +36,59 @@ GlintSdkController::GlintSdkController(QObject *parent)
     worker->moveToThread(&thread);
     connect(worker.get(), &GlintSdkWorker::enumerationCompleted, this,
             &GlintSdkController::enumerationCompleted);
+    // However the thread's loop ends, the connection is closed on the thread that opened it, so
+    // every SDK release and the CoUninitialize happen where COM was set up. Connected now, so
+    // that stopping later needs no allocation.
+    GlintSdkWorker *closing = worker.get();
+    connect(
+        &thread, &QThread::finished, closing,
+        [this, closing] {
+            runRequest("GlintSdkWorker::uninitialize()", [closing] { closing->uninitialize(); });
+            m_workerSystemThread.captureCurrent();
+        },
+        Qt::DirectConnection);
     thread.start();
 }
 
 GlintSdkController::~GlintSdkController()
 {
-    // Close the connection on the thread that opened it, behind every request already queued,
-    // so that each SDK call and the CoUninitialize happen where COM was set up; then end the loop.
-    GlintSdkWorker *closing = worker.get();
-    QMetaObject::invokeMethod(
-        closing,
-        [closing] {
-            closing->uninitialize();
-            QThread::currentThread()->quit();
-        },
-        Qt::QueuedConnection);
+    thread.quit();
     thread.wait(ULONG_MAX);
-    // Frames posted after the close are discarded with the worker's pending events, which also
-    // wakes their waiting callers.
+    m_workerSystemThread.waitForExit();
+    // Requests still queued are discarded with the worker's pending events.
     worker.reset();
 }
 
 void GlintSdkController::initialize()
 {
-    QMetaObject::invokeMethod(worker.get(), &GlintSdkWorker::initialize, Qt::QueuedConnection);
+    GlintSdkWorker *target = worker.get();
+    QMetaObject::invokeMethod(
+        target,
+        [target] { runRequest("GlintSdkWorker::initialize()", [target] { target->initialize(); }); },
+        Qt::QueuedConnection);
 }
 
 void GlintSdkController::uninitialize()
 {
-    QMetaObject::invokeMethod(worker.get(), &GlintSdkWorker::uninitialize, Qt::QueuedConnection);
+    GlintSdkWorker *target = worker.get();
+    QMetaObject::invokeMethod(
+        target,
+        [target] {
+            runRequest("GlintSdkWorker::uninitialize()", [target] { target->uninitialize(); });
+        },
+        Qt::QueuedConnection);
 }
 
-void GlintSdkController::setLedsColors(const char *deviceId,
-                                      const QVector<TalvernPluginLedColor> &colours)
+void GlintSdkController::setLedsColors(const char *deviceId, const LedColourFrame &colours)
 {
     QMetaObject::invokeMethod(
         worker.get(),
         [this, deviceId, colours] {
-            if (qstrcmp(frameDeviceId.constData(), deviceId) != 0)
-                frameDeviceId = QByteArray(deviceId);
-            worker->setLedsColors(frameDeviceId, colours);
+            runRequest("GlintSdkWorker::setLedsColors()", [&] {
+                if (qstrcmp(m_frameDeviceId.constData(), deviceId) != 0)
+                    m_frameDeviceId = QByteArray(deviceId);
+                worker->setLedsColors(m_frameDeviceId, colours);
+            });
         },
         Qt::BlockingQueuedConnection);
 }

@@ -11,3 +11,11 @@ QString hresultText(HRESULT code)
 {
     return QStringLiteral("0x") + QString::number(int(code), 16).toUpper();
 }
+
+void logFailedCall(const char *opening, HRESULT code, const char *closing)
+{
+    if (closing)
+        qCCritical(glintSdkControllerLog) << opening << hresultText(code) << closing;
+    else
+        qCCritical(glintSdkControllerLog) << opening << hresultText(code);
+}

@@ -1,5 +1,5 @@
-// Diagnostics shared by everything behind the controller: one logging category and the text form
-// of a COM result code.
+// Diagnostics shared by everything behind the controller: one logging category, the text form of
+// a COM result code and the one shape of a failed call's line.
 #pragma once
 
 #include "platform/Com.h"
@@ -13,3 +13,7 @@ const QLoggingCategory &glintSdkControllerLog();
 // "0x" and the code in upper-case hexadecimal as Qt 5 writes a signed int: a negative code gives
 // sixteen digits (FFFFFFFF and the code's own eight).
 QString hresultText(HRESULT code);
+
+// A failed COM or SDK call at critical level: the opening text, the code text in quotes and, unless
+// null, the closing text, as items of one spaced line.
+void logFailedCall(const char *opening, HRESULT code, const char *closing = ")");

@@ -16,15 +16,13 @@ void GlintSdkWorker::initialize()
         return;
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(hr)) {
-        qCCritical(glintSdkControllerLog)
-            << "Failed call to ::CoInitializeEx() with HRESULT:" << hresultText(hr);
+        logFailedCall("Failed call to ::CoInitializeEx() with HRESULT:", hr, nullptr);
     } else {
         ComPtr<IGlintSdk2> created;
         hr = CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                               created.receiveVoid());
         if (FAILED(hr) || !created) {
-            qCCritical(glintSdkControllerLog)
-                << "Failed call to create instance of GlintSdk with HRESULT:" << hresultText(hr);
+            logFailedCall("Failed call to create instance of GlintSdk with HRESULT:", hr, nullptr);
             created.reset();
             CoUninitialize();
         } else {
@@ -43,7 +41,7 @@ void GlintSdkWorker::uninitialize()
 {
     if (!initialized.load())
         return;
-    store.clear();
+    m_store.clear();
     sdk->StopControl(0); // its result tells nothing the plug-in acts on
     sdk.reset();
     CoUninitialize();
@@ -51,14 +49,14 @@ void GlintSdkWorker::uninitialize()
 }
 
 void GlintSdkWorker::setLedsColors(const QByteArray &deviceId,
-                                  const QVector<TalvernPluginLedColor> &colours)
+                                  const LedColourFrame &colours)
 {
     if (!isInitialized())
         return;
-    applyLedColours(store, deviceId, colours);
+    applyLedColours(m_store, deviceId, colours);
 }
 
 void GlintSdkWorker::enumerate(std::int32_t type)
 {
-    enumerateDevices(sdk.get(), type, store);
+    enumerateDevices(sdk.get(), type, m_store);
 }

@@ -1,5 +1,5 @@
 // Owns the connection to the vendor SDK. Lives on the controller's worker thread: COM is set up
-// apartment-threaded there and every SDK object is created and called there.
+// apartment-threaded there and every SDK object is created, called and released there.
 //
 // Invariant: sdk is non-null exactly while initialized is true, and then this thread holds one
 // CoInitializeEx that uninitialize() balances.
@@ -27,19 +27,22 @@ public:
     bool isInitialized() const { return initialized.load(); }
 
     // Worker thread. Dropped silently while the connection is closed.
-    void setLedsColors(const QByteArray &deviceId, const QVector<TalvernPluginLedColor> &colours);
+    void setLedsColors(const QByteArray &deviceId, const LedColourFrame &colours);
     // Worker thread, from initialize().
     void enumerate(std::int32_t type);
 
-    // Any thread; under the store's mutex.
-    DeviceData deviceData(const QByteArray &deviceId) const { return store.deviceData(deviceId); }
-    QList<QByteArray> connectedDeviceIds() const { return store.connectedDeviceIds(); }
+    // Any thread; under the store's mutex for a reference count only.
+    SharedDeviceDescription deviceDescription(const QByteArray &deviceId) const
+    {
+        return m_store.deviceDescription(deviceId);
+    }
+    QList<QByteArray> connectedDeviceIds() const { return m_store.connectedDeviceIds(); }
 
 Q_SIGNALS:
     void enumerationCompleted();
 
 private:
-    std::atomic<bool> initialized{false};
+    std::atomic<bool> initialized { false };
     ComPtr<IGlintSdk2> sdk;
-    DeviceStore store; // the mutex, devices and combinedSubDevices
+    DeviceStore m_store; // the mutex, devices and combinedSubDevices
 };

@@ -3,16 +3,11 @@
 #include "GlintSdkLog.h"
 
 namespace {
-
-void logPutFailure(const char *call, HRESULT hr)
-{
-    qCCritical(glintSdkControllerLog) << call << hresultText(hr) << "). Skip this lighting frame...";
-}
-
+const char skipFrame[] = "). Skip this lighting frame...";
 } // namespace
 
 void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
-                     const QVector<TalvernPluginLedColor> &colours)
+                     const LedColourFrame &colours)
 {
     const auto device = store.devices().constFind(deviceId);
     if (device == store.devices().constEnd()) {
@@ -30,19 +25,17 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
         IGlintRgbLight *rgb = light.value().get();
         HRESULT hr = rgb->put_Red(BYTE(colour.r & 0xFF));
         if (FAILED(hr))
-            return logPutFailure("Failed IGlintRgbLight::put_Red() with HRESULT(", hr);
+            return logFailedCall("Failed IGlintRgbLight::put_Red() with HRESULT(", hr, skipFrame);
         hr = rgb->put_Green(BYTE(colour.g & 0xFF));
         if (FAILED(hr))
-            return logPutFailure("Failed IGlintRgbLight::put_Green() with HRESULT(", hr);
+            return logFailedCall("Failed IGlintRgbLight::put_Green() with HRESULT(", hr, skipFrame);
         hr = rgb->put_Blue(BYTE(colour.b & 0xFF));
         if (FAILED(hr))
-            return logPutFailure("Failed IGlintRgbLight::put_Blue() with HRESULT(", hr);
+            return logFailedCall("Failed IGlintRgbLight::put_Blue() with HRESULT(", hr, skipFrame);
     }
     const HRESULT hr = data.device->Apply();
-    if (FAILED(hr)) {
-        qCCritical(glintSdkControllerLog)
-            << "Failed IGlintSyncDevice::Apply() with HRESULT(" << hresultText(hr) << ")";
-    }
+    if (FAILED(hr))
+        logFailedCall("Failed IGlintSyncDevice::Apply() with HRESULT(", hr);
     const auto subDevices = store.combinedSubDevices().constFind(deviceId);
     if (subDevices == store.combinedSubDevices().constEnd())
         return;
@@ -50,10 +43,7 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
         if (!subDevice)
             continue;
         const HRESULT subHr = subDevice->Apply();
-        if (FAILED(subHr)) {
-            qCCritical(glintSdkControllerLog)
-                << "[Combined SubDevice] Failed IGlintSyncDevice::Apply() with HRESULT("
-                << hresultText(subHr) << ")";
-        }
+        if (FAILED(subHr))
+            logFailedCall("[Combined SubDevice] Failed IGlintSyncDevice::Apply() with HRESULT(", subHr);
     }
 }
