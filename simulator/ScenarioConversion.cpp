@@ -20,6 +20,7 @@ simulator::BoardSetup toSetup(const BoardScenario &board)
     for (const QString &name : board.lightNames)
         setup.lightNames.push_back(toU16(name));
     setup.applyDelayMs = board.applyDelayMs;
+    setup.claimedLights = board.claimedLights;
     return setup;
 }
 
@@ -32,6 +33,7 @@ BoardScenario fromSetup(const simulator::BoardSetup &board)
     for (const std::u16string &name : board.lightNames)
         scenario.lightNames.append(fromU16(name));
     scenario.applyDelayMs = board.applyDelayMs;
+    scenario.claimedLights = board.claimedLights;
     return scenario;
 }
 
@@ -64,6 +66,7 @@ simulator::ScenarioSetup toSetup(const Scenario &scenario)
         setup.boards.push_back(toSetup(board));
     for (const FaultRule &fault : scenario.faults)
         setup.faults.push_back(toSetup(fault));
+    setup.claimedDevices = scenario.claimedDevices;
     return setup;
 }
 
@@ -74,5 +77,6 @@ Scenario fromSetup(const simulator::ScenarioSetup &setup)
         scenario.boards.append(fromSetup(board));
     for (const simulator::FaultSetup &fault : setup.faults)
         scenario.faults.append(fromSetup(fault));
+    scenario.claimedDevices = setup.claimedDevices;
     return scenario;
 }

@@ -15,6 +15,7 @@ struct BoardSetup
     int type = 0x10000; // the Enumerate type code that reports this board
     std::vector<std::u16string> lightNames; // one per light, in index order
     int applyDelayMs = 0; // how long each Apply of this board blocks
+    int claimedLights = -1; // what get_Count of its lights says, when it lies (-1: the truth)
 
     // A board of count lights named "LED 1" to "LED count".
     static BoardSetup withLights(const std::u16string &name, int count, int type = 0x10000);
@@ -34,6 +35,7 @@ struct ScenarioSetup
 {
     std::vector<BoardSetup> boards;
     std::vector<FaultSetup> faults;
+    int claimedDevices = -1; // what get_Count of every device collection says (-1: the truth)
 
     // One board as the SDK names the motherboard, with eight lights.
     static ScenarioSetup defaultSetup();

@@ -41,12 +41,12 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override
     {
-        SimulatorState::instance().referenceAdded();
+        SimulatorState::instance().referenceAdded(m_target);
         return ++m_references;
     }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        SimulatorState::instance().referenceReleased();
+        SimulatorState::instance().referenceReleased(m_target);
         const ULONG left = --m_references;
         if (left == 0)
             delete this;
@@ -233,7 +233,7 @@ public:
         *count = 0;
         if (FAILED(call.injected()))
             return call.injected();
-        *count = int(m_boards.size());
+        *count = SimulatorState::instance().deviceCount(int(m_boards.size()));
         return call.finish(S_OK);
     }
     HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintSyncDevice **device) override

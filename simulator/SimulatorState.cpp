@@ -205,9 +205,17 @@ bool SimulatorState::lightCount(const ObjectTarget &target, int *count) const
 {
     SimulatorLocker lock(m_lock);
     const BoardState *state = board(target);
-    if (state)
-        *count = int(state->lights.size());
+    if (state) {
+        const int claimed = m_scenario.boards[std::size_t(target.board)].claimedLights;
+        *count = claimed >= 0 ? claimed : int(state->lights.size());
+    }
     return state != nullptr;
+}
+
+int SimulatorState::deviceCount(int actual) const
+{
+    SimulatorLocker lock(m_lock);
+    return m_scenario.claimedDevices >= 0 ? m_scenario.claimedDevices : actual;
 }
 
 bool SimulatorState::lightName(const ObjectTarget &target, std::u16string *name) const
@@ -264,8 +272,7 @@ void SimulatorState::stopped()
 
 HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *method, int index)
 {
-    if (target.apartment != currentThreadId())
-        ++m_foreignCalls;
+    countForeign(target);
     SimulatorLocker lock(m_lock);
     HRESULT result = S_OK;
     for (ActiveFault &fault : m_faults) {

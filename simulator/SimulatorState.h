@@ -9,6 +9,7 @@
 #include "ScenarioSetup.h"
 #include "SimulatedColour.h"
 #include "SimulatorLock.h"
+#include "SimulatorThreads.h"
 
 #include <atomic>
 #include <cstdint>
@@ -58,12 +59,24 @@ public:
     // For the SDK objects themselves.
     void objectCreated();
     void objectDestroyed() { --m_liveObjects; }
-    void referenceAdded() { ++m_references; }
-    void referenceReleased() { --m_references; }
+    // A reference taken or dropped outside the object's apartment is a foreign-thread call too:
+    // a single-threaded apartment's objects count their references without any lock.
+    void referenceAdded(const ObjectTarget &target)
+    {
+        ++m_references;
+        countForeign(target);
+    }
+    void referenceReleased(const ObjectTarget &target)
+    {
+        --m_references;
+        countForeign(target);
+    }
     std::uint64_t generation() const;
     std::vector<int> boardsOfType(std::uint64_t generation, int type) const;
     bool boardName(const ObjectTarget &target, std::u16string *name) const;
     bool lightCount(const ObjectTarget &target, int *count) const;
+    // What a device collection holding `actual` boards reports as its count.
+    int deviceCount(int actual) const;
     bool lightName(const ObjectTarget &target, std::u16string *name) const;
     bool putComponent(const ObjectTarget &target, int component, std::uint8_t value);
     int applyDelay(const ObjectTarget &target) const;
@@ -84,6 +97,12 @@ public:
 private:
     SimulatorState();
     ~SimulatorState() = default;
+
+    void countForeign(const ObjectTarget &target)
+    {
+        if (target.apartment != currentThreadId())
+            ++m_foreignCalls;
+    }
 
     struct LightState
     {

@@ -115,3 +115,49 @@ TEST_F(HostBadInput, FailingLightSkipsTheFrame)
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());
 }
+
+// An SDK that claims more lights or devices than exist: the claim is not believed. A light count
+// beyond any board skips that device with its line, and a device count beyond any setup leaves the
+// collection empty; the enumeration still completes, and frames and mode changes go on.
+TEST_F(HostBadInput, LyingSdkCountsAreInvalidData)
+{
+    for (const int claimed : { INT_MAX, 3000000 }) {
+        SCOPED_TRACE(claimed);
+        BoardScenario liar = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4);
+        liar.claimedLights = claimed;
+        use({ liar });
+        log.clear();
+        table().subscribe(&recorder, &HostCallbackRecorder::callback);
+        table().setPluginMode(2);
+        ASSERT_TRUE(runEventsUntil([&] {
+            return log.contains(
+                QStringLiteral("Device #0: Invalid data received. Skipping this device"));
+        }));
+        const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 2, 3 } };
+        table().setLedsColors(norvaneMotherboardId.constData(), 1, frame); // dropped: no device
+        EXPECT_EQ(control.applyCount(0), 0);
+        EXPECT_EQ(table().getDeviceInfo(norvaneMotherboardId.constData()), nullptr);
+        // No light was asked for on the strength of the claim.
+        EXPECT_EQ(control.countCalls(QStringLiteral("lights:*"), QStringLiteral("get_Item")), 0);
+        table().setPluginMode(1);
+        table().unsubscribe();
+        ASSERT_TRUE(waitForStop());
+    }
+
+    Scenario scenario;
+    scenario.boards = { BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) };
+    scenario.claimedDevices = INT_MAX;
+    control.setScenario(scenario);
+    log.clear();
+    table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    table().setPluginMode(2);
+    ASSERT_TRUE(runEventsUntil([&] {
+        return log.contains(QStringLiteral(
+            "IGlintSdk2::Enumerate(): 2147483647 devices: Invalid data received. Skipping every device"));
+    }));
+    runPendingEvents(100);
+    EXPECT_EQ(recorder.count(), 0);
+    table().setPluginMode(1);
+    table().unsubscribe();
+    ASSERT_TRUE(waitForStop());
+}

@@ -2,6 +2,7 @@
 // frames do not interleave on the lights.
 #include "HostFixture.h"
 
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -58,6 +59,60 @@ TEST_F(HostThreads, FramesFromThreeThreadsAreAppliedWholeAndInTurn)
     }
     EXPECT_EQ(writes, threads * framesPerThread);
     EXPECT_EQ(int(seen.size()), threads * framesPerThread); // every frame, once
+    table().unsubscribe();
+    ASSERT_TRUE(waitForStop());
+}
+
+// Subscriptions with distinct callback and context pairs from another host thread while
+// enumerations complete and report: every report pairs a callback with its own context.
+TEST_F(HostThreads, EveryReportPairsACallbackWithItsOwnContext)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    struct Subscriber
+    {
+        static void TALVERN_CDECL first(void *context, const char *, int32_t)
+        {
+            static_cast<Subscriber *>(context)->reports(&first);
+        }
+        static void TALVERN_CDECL second(void *context, const char *, int32_t)
+        {
+            static_cast<Subscriber *>(context)->reports(&second);
+        }
+        void reports(TalvernPluginDeviceCallback callback)
+        {
+            ++(callback == expected ? matched : torn);
+        }
+        TalvernPluginDeviceCallback expected;
+        std::atomic<int> matched { 0 };
+        std::atomic<int> torn { 0 };
+    };
+    Subscriber one;
+    one.expected = &Subscriber::first;
+    Subscriber two;
+    two.expected = &Subscriber::second;
+    subscribeAndRun();
+
+    std::atomic<bool> done { false };
+    std::thread subscriber([&] {
+        for (int i = 0; !done.load(); ++i) {
+            if (i % 2)
+                table().subscribe(&one, &Subscriber::first);
+            else
+                table().subscribe(&two, &Subscriber::second);
+        }
+    });
+    // Every reopening ends in an enumeration and a report on this thread.
+    for (int round = 0; round < 40; ++round) {
+        table().setPluginMode(1);
+        table().setPluginMode(2);
+        runPendingEvents(5);
+    }
+    done = true;
+    subscriber.join();
+    runPendingEvents(100);
+    EXPECT_GT(one.matched + two.matched, 0);
+    EXPECT_EQ(one.torn + two.torn, 0);
+    table().setPluginMode(1);
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());
 }

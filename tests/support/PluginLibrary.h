@@ -6,6 +6,8 @@
 
 #include <QLibrary>
 
+#include <utility>
+
 class PluginLibrary
 {
 public:
@@ -30,6 +32,8 @@ public:
     void freeTable(TalvernPluginInstance *table) const { m_freeInstance(table); }
     // The table taken at load.
     const TalvernPluginInstance &table() const { return *m_table; }
+    // Gives the table taken at load back, as a host does before it unloads; table() is then gone.
+    void freeLoadTable() { m_freeInstance(std::exchange(m_table, nullptr)); }
 
     // Frees the table and unloads the library; true when the library left the process.
     bool unload();
