@@ -2,10 +2,20 @@
 
 #include <QtGlobal>
 
+#include <atomic>
 #include <climits>
 
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+std::atomic<HostBlockSource> g_hostBlockSource { nullptr };
+} // namespace
+
+void setHostBlockSource(HostBlockSource source)
+{
+    g_hostBlockSource.store(source);
+}
 
 void *allocateHostBlock(std::size_t elementSize, int count)
 {
@@ -14,7 +24,9 @@ void *allocateHostBlock(std::size_t elementSize, int count)
         return nullptr;
     }
     // calloc zero-fills and refuses a product that overflows.
-    return std::calloc(std::size_t(count), elementSize);
+    const HostBlockSource source = g_hostBlockSource.load(std::memory_order_relaxed);
+    return source ? source(std::size_t(count), elementSize)
+                  : std::calloc(std::size_t(count), elementSize);
 }
 
 char *copyToHostString(const char *data, std::size_t size, bool *failed)

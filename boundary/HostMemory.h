@@ -11,6 +11,11 @@
 // ends the process (callers never ask for it); a heap that cannot supply the block gives null.
 void *allocateHostBlock(std::size_t elementSize, int count);
 
+// Where host blocks come from: calloc. A test stands a failing heap in to prove that every record
+// copes with a block it cannot get; null restores calloc.
+using HostBlockSource = void *(*)(std::size_t count, std::size_t size);
+void setHostBlockSource(HostBlockSource source);
+
 template<class T>
 T *allocateHostArray(int count)
 {
