@@ -155,6 +155,15 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
     EXPECT_EQ(subDevices.size(), 2);
     EXPECT_TRUE(subDevices.contains({ base + 4, base + 7 }));
     EXPECT_TRUE(subDevices.contains({ base + 7, base + 9 }));
+    const QStringList merged =
+        log.texts(category, QtDebugMsg).filter(QStringLiteral("enumerateMultipleMotherboards()"));
+    EXPECT_EQ(merged,
+              (QStringList { QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
+                                            "#0; ledsMap.size(): 3; ledPositions.size(): 3; "
+                                            "deviceViews[0].ledZones.size(): \"3\""),
+                             QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
+                                            "#1; ledsMap.size(): 2; ledPositions.size(): 2; "
+                                            "deviceViews[0].ledZones.size(): \"2\"") }));
 
     // A frame reaches every board, with the low 8 bits of each component, and each board
     // shows it through its own Apply.
@@ -167,6 +176,42 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
     EXPECT_EQ(control.applyCount(0), 1);
     EXPECT_EQ(control.applyCount(1), 1);
     EXPECT_EQ(control.applyCount(2), 1);
+
+    store.clear();
+    sdk.reset();
+    CoUninitialize();
+}
+
+// The first board's Apply fails, and so does the third's: the other boards are still applied, and
+// each failure says which kind of board it was.
+TEST_F(Discovery, AnApplyFailureLeavesTheOtherBoardsApplied)
+{
+    FaultRule first;
+    first.object = QStringLiteral("board:0");
+    first.method = QStringLiteral("Apply");
+    FaultRule third = first;
+    third.object = QStringLiteral("board:2");
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 1),
+          BoardScenario::withLights(QStringLiteral("Second Board"), 1),
+          BoardScenario::withLights(QStringLiteral("Third Board"), 1) },
+        { first, third });
+    DeviceStore store;
+    ComPtr<IGlintSdk2> sdk;
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
+                               sdk.receiveVoid()),
+              S_OK);
+    enumerateDevices(sdk.get(), GlintMotherboardType, store);
+    log.clear();
+
+    applyLedColours(store, norvaneMotherboardId, { colour(base + 1, 9, 8, 7) });
+    EXPECT_EQ(control.countCalls(QStringLiteral("board:*"), QStringLiteral("Apply")), 3);
+    EXPECT_EQ(control.latchedColours(1).value(0), rgb(9, 8, 7));
+    EXPECT_EQ(log.texts(category, QtCriticalMsg),
+              (QStringList { QStringLiteral("Failed IGlintSyncDevice::Apply() with HRESULT( "
+                                            "\"0xFFFFFFFF80004005\" )"),
+                             QStringLiteral("[Combined SubDevice] Failed IGlintSyncDevice::Apply() "
+                                            "with HRESULT( \"0xFFFFFFFF80004005\" )") }));
 
     store.clear();
     sdk.reset();

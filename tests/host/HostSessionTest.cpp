@@ -224,10 +224,31 @@ TEST_F(HostSession, NoNotificationOutsideModeTwo)
     runPendingEvents(200);
     EXPECT_EQ(control.startCalls(), 1);
     EXPECT_EQ(recorder.count(), 0);
-    EXPECT_FALSE(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg)
-                     .filter(QStringLiteral("precondition(s) invalid"))
-                     .isEmpty());
+    const QString pointer = QStringLiteral("0x") + QString::number(quintptr(&recorder), 16);
+    const QString callback =
+        QStringLiteral("0x") + QString::number(quintptr(&HostCallbackRecorder::callback), 16);
+    EXPECT_EQ(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
+              QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
+                                           "invalid => g_currentPluginMode:1; g_callback:")
+                            + callback + QStringLiteral("; g_context:") + pointer });
     table().unsubscribe();
+}
+
+// An enumeration that completes after the host unsubscribed: the same line with null pointers.
+TEST_F(HostSession, NoNotificationAfterUnsubscribing)
+{
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    table().setPluginMode(2);
+    table().unsubscribe(); // before this thread's loop has delivered anything
+    ASSERT_TRUE(waitForStop());
+    EXPECT_EQ(control.startCalls(), 1);
+    runPendingEvents(200);
+    EXPECT_EQ(recorder.count(), 0);
+    EXPECT_EQ(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
+              QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
+                                           "invalid => g_currentPluginMode:2; g_callback:0x0; "
+                                           "g_context:0x0") });
 }
 
 // The callback may ask for the description and send a frame before it returns.

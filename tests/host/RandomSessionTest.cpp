@@ -242,8 +242,13 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
 {
     control.clearFaults();
     const TalvernPluginInstance &t = table();
+    // Reopened without faults, so that every board is in the device and numbered as the host
+    // expects; the report of that enumeration tells when it is there.
+    t.setPluginMode(1);
     t.subscribe(&recorder, &HostCallbackRecorder::callback);
+    const int reportsBefore = recorder.count();
     t.setPluginMode(2);
+    runEventsUntil([&] { return recorder.count() > reportsBefore; }, 2000);
     TalvernPluginDeviceInfo *info = nullptr;
     // With faults the device may never appear: then there is nothing to colour.
     runEventsUntil([&] { return (info = t.getDeviceInfo(norvaneMotherboardId.constData())); }, 2000);
@@ -269,6 +274,17 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
         else if (call.method == QLatin1String("put_Blue"))
             lastWrite[call.object].blue = value;
     }
+    // The LED ids the host's device numbering gives each light: the motherboards in scenario order,
+    // each one's lights after the previous boards' lights.
+    QMap<int, int32_t> firstLedOfBoard;
+    int32_t nextLed = firstMotherboardLed;
+    const Scenario scenario = control.scenario();
+    for (int board = 0; board < scenario.boards.size(); ++board) {
+        if (scenario.boards[board].type != 0x10000)
+            continue;
+        firstLedOfBoard[board] = nextLed;
+        nextLed += scenario.boards[board].lightNames.size();
+    }
     for (auto it = lastWrite.cbegin(); it != lastWrite.cend(); ++it) {
         const QStringList parts = it.key().split(QLatin1Char(':')); // light:B:L
         const int board = parts.value(1).toInt();
@@ -276,6 +292,7 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
         const size_t entry = size_t(it->red) | size_t(it->green) << 8;
         ASSERT_LT(entry, frame.size()) << qPrintable(it.key());
         const TalvernPluginLedColor &sent = frame[entry];
+        EXPECT_EQ(sent.ledId, firstLedOfBoard.value(board) + light) << qPrintable(it.key());
         const SimulatedColour expected { quint8(sent.r), quint8(sent.g), quint8(sent.b) };
         EXPECT_EQ(*it, expected) << qPrintable(it.key());
         EXPECT_EQ(control.latchedColours(board).value(light), expected) << qPrintable(it.key());

@@ -81,6 +81,24 @@ TEST_F(Controller, FrameReturnsOnlyWhenTheBoardShowsIt)
     EXPECT_EQ(control.stopCalls(), 1);
 }
 
+// What a lookup hands a host thread is plain data: kept past the close of the connection and
+// dropped on the host thread, it takes or drops no reference on any SDK object there.
+TEST_F(Controller, ADescriptionOutlivesTheConnectionWithoutTouchingTheSdk)
+{
+    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
+    GlintSdkController controller;
+    controller.initialize();
+    ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
+    SharedDeviceDescription kept = controller.deviceDescription(norvaneMotherboardId);
+    ASSERT_TRUE(kept);
+    controller.uninitialize();
+    ASSERT_TRUE(runEventsUntil([&] { return control.liveObjects() == 0; }));
+    EXPECT_EQ(kept->friendlyName, "Norvane Motherboard");
+    EXPECT_EQ(kept->deviceViews.at(0).ledZones.size(), 3u);
+    kept.reset();
+    EXPECT_EQ(control.foreignThreadCalls(), 0);
+}
+
 TEST_F(Controller, DestructionClosesAnOpenConnectionOnTheWorker)
 {
     use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
