@@ -61,8 +61,7 @@ void framePathPaired(benchmark::State &state)
         return;
     }
     const QByteArray deviceId = environment.deviceId();
-    const LedColourFrame frame =
-        spreadFrame(environment.ledIds(), int(state.range(1)));
+    const LedColourFrame frame = spreadFrame(environment.ledIds(), int(state.range(1)));
     QThread floorThread;
     QObject floorReceiver;
     floorReceiver.moveToThread(&floorThread);

@@ -58,46 +58,48 @@ TalvernPluginDeviceInfo *TALVERN_CDECL TalvernPluginGetDeviceInfo(const char *de
 {
     if (g_currentPluginMode == PluginModeStopped)
         return nullptr;
-    return guardHostCall("TalvernPluginGetDeviceInfo", static_cast<TalvernPluginDeviceInfo *>(nullptr),
-                         [deviceId]() -> TalvernPluginDeviceInfo * {
-        const SharedDeviceDescription description = knownDescription(deviceId);
-        if (!description)
-            return nullptr;
-        const DeviceDescription &data = *description;
-        PartialRecord<TalvernPluginDeviceInfo, &TalvernPluginFreeDeviceInfo> result;
-        result.record = allocateHostArray<TalvernPluginDeviceInfo>(1);
-        TalvernPluginDeviceInfo *info = result.record;
-        if (!info)
-            return nullptr;
-        bool failed = false;
-        info->deviceId = copyToHostString(deviceId, qstrlen(deviceId), &failed);
-        info->deviceName = copyToHostString(data.friendlyName, &failed);
-        info->deviceKind = 3;
-        info->ledPositions = allocateHostArray<TalvernPluginLedPositions>(1);
-        if (!info->ledPositions)
-            return nullptr;
-        const int count = int(data.ledPositions.size());
-        info->ledPositions->count = count;
-        if (count > 0) {
-            TalvernPluginLedPosition *positions = allocateHostArray<TalvernPluginLedPosition>(count);
-            info->ledPositions->positions = positions;
-            if (!positions)
+    return guardHostCall(
+        "TalvernPluginGetDeviceInfo", static_cast<TalvernPluginDeviceInfo *>(nullptr),
+        [deviceId]() -> TalvernPluginDeviceInfo * {
+            const SharedDeviceDescription description = knownDescription(deviceId);
+            if (!description)
                 return nullptr;
-            for (int i = 0; i < count; ++i) {
-                const LedPosition &source = data.ledPositions[std::size_t(i)];
-                positions[i].ledId = source.ledId;
-                positions[i].x = source.x;
-                positions[i].y = source.y;
-                positions[i].positionKind = source.positionKind;
+            const DeviceDescription &data = *description;
+            PartialRecord<TalvernPluginDeviceInfo, &TalvernPluginFreeDeviceInfo> result;
+            result.record = allocateHostArray<TalvernPluginDeviceInfo>(1);
+            TalvernPluginDeviceInfo *info = result.record;
+            if (!info)
+                return nullptr;
+            bool failed = false;
+            info->deviceId = copyToHostString(deviceId, qstrlen(deviceId), &failed);
+            info->deviceName = copyToHostString(data.friendlyName, &failed);
+            info->deviceKind = 3;
+            info->ledPositions = allocateHostArray<TalvernPluginLedPositions>(1);
+            if (!info->ledPositions)
+                return nullptr;
+            const int count = int(data.ledPositions.size());
+            info->ledPositions->count = count;
+            if (count > 0) {
+                TalvernPluginLedPosition *positions =
+                    allocateHostArray<TalvernPluginLedPosition>(count);
+                info->ledPositions->positions = positions;
+                if (!positions)
+                    return nullptr;
+                for (int i = 0; i < count; ++i) {
+                    const LedPosition &source = data.ledPositions[std::size_t(i)];
+                    positions[i].ledId = source.ledId;
+                    positions[i].x = source.x;
+                    positions[i].y = source.y;
+                    positions[i].positionKind = source.positionKind;
+                }
             }
-        }
-        info->thumbnail = makeHostImage(data.thumbnailImage);
-        info->viewCount = int32_t(data.deviceViews.size());
-        info->promo = makeHostImage(data.promoImage);
-        if (failed || !info->thumbnail || !info->promo)
-            return nullptr;
-        return result.take();
-    });
+            info->thumbnail = makeHostImage(data.thumbnailImage);
+            info->viewCount = int32_t(data.deviceViews.size());
+            info->promo = makeHostImage(data.promoImage);
+            if (failed || !info->thumbnail || !info->promo)
+                return nullptr;
+            return result.take();
+        });
 }
 
 TalvernPluginDeviceView *TALVERN_CDECL TalvernPluginGetDeviceView(const char *deviceId,
@@ -105,43 +107,44 @@ TalvernPluginDeviceView *TALVERN_CDECL TalvernPluginGetDeviceView(const char *de
 {
     if (g_currentPluginMode != PluginModeRunning)
         return nullptr;
-    return guardHostCall("TalvernPluginGetDeviceView", static_cast<TalvernPluginDeviceView *>(nullptr),
-                         [deviceId, viewIndex]() -> TalvernPluginDeviceView * {
-        const SharedDeviceDescription description = knownDescription(deviceId);
-        if (!description || viewIndex < 0
-            || std::size_t(viewIndex) >= description->deviceViews.size())
-            return nullptr;
-        const DeviceView &source = description->deviceViews[std::size_t(viewIndex)];
+    return guardHostCall(
+        "TalvernPluginGetDeviceView", static_cast<TalvernPluginDeviceView *>(nullptr),
+        [deviceId, viewIndex]() -> TalvernPluginDeviceView * {
+            const SharedDeviceDescription description = knownDescription(deviceId);
+            if (!description || viewIndex < 0
+                || std::size_t(viewIndex) >= description->deviceViews.size())
+                return nullptr;
+            const DeviceView &source = description->deviceViews[std::size_t(viewIndex)];
 
-        PartialRecord<TalvernPluginDeviceView, &TalvernPluginFreeDeviceView> result;
-        result.record = allocateHostArray<TalvernPluginDeviceView>(1);
-        TalvernPluginDeviceView *view = result.record;
-        if (!view)
-            return nullptr;
-        view->deviceViewImage = makeHostImage(source.deviceViewImage);
-        view->hullLayoutMaskImage = makeHostImage(source.hullLayoutMaskImage);
-        view->reserved = 0;
-        view->ledZones = allocateHostArray<TalvernPluginLedZones>(1);
-        if (!view->deviceViewImage || !view->hullLayoutMaskImage || !view->ledZones)
-            return nullptr;
-        const int count = int(source.ledZones.size());
-        view->ledZones->count = count;
-        if (count > 0) {
-            TalvernPluginLedZone *zones = allocateHostArray<TalvernPluginLedZone>(count);
-            view->ledZones->zones = zones;
-            if (!zones)
+            PartialRecord<TalvernPluginDeviceView, &TalvernPluginFreeDeviceView> result;
+            result.record = allocateHostArray<TalvernPluginDeviceView>(1);
+            TalvernPluginDeviceView *view = result.record;
+            if (!view)
                 return nullptr;
-            bool failed = false;
-            for (int i = 0; i < count; ++i) {
-                const LedZone &zone = source.ledZones[std::size_t(i)];
-                zones[i].ledId = zone.ledId;
-                zones[i].label = copyToHostString(zone.label, &failed);
-                zones[i].zoneName = copyToHostString(zone.zoneName, &failed);
-                zones[i].zoneKind = zone.zoneKind;
+            view->deviceViewImage = makeHostImage(source.deviceViewImage);
+            view->hullLayoutMaskImage = makeHostImage(source.hullLayoutMaskImage);
+            view->reserved = 0;
+            view->ledZones = allocateHostArray<TalvernPluginLedZones>(1);
+            if (!view->deviceViewImage || !view->hullLayoutMaskImage || !view->ledZones)
+                return nullptr;
+            const int count = int(source.ledZones.size());
+            view->ledZones->count = count;
+            if (count > 0) {
+                TalvernPluginLedZone *zones = allocateHostArray<TalvernPluginLedZone>(count);
+                view->ledZones->zones = zones;
+                if (!zones)
+                    return nullptr;
+                bool failed = false;
+                for (int i = 0; i < count; ++i) {
+                    const LedZone &zone = source.ledZones[std::size_t(i)];
+                    zones[i].ledId = zone.ledId;
+                    zones[i].label = copyToHostString(zone.label, &failed);
+                    zones[i].zoneName = copyToHostString(zone.zoneName, &failed);
+                    zones[i].zoneKind = zone.zoneKind;
+                }
+                if (failed)
+                    return nullptr;
             }
-            if (failed)
-                return nullptr;
-        }
-        return result.take();
-    });
+            return result.take();
+        });
 }

@@ -15,7 +15,8 @@ void notifyHostAboutCurrentConnectedDevices()
         if (!controller)
             return; // stopping: there is nobody left to report to
         const HostSubscriber subscriber = currentSubscriber();
-        if (g_currentPluginMode != PluginModeRunning || !subscriber.callback || !subscriber.context) {
+        if (g_currentPluginMode != PluginModeRunning || !subscriber.callback
+            || !subscriber.context) {
             qCCritical(boundaryLog).nospace()
                 << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "
                 << "g_currentPluginMode:" << g_currentPluginMode.load()

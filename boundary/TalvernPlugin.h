@@ -36,24 +36,28 @@
 extern "C" {
 #endif
 
-typedef struct TalvernPluginImage {
+typedef struct TalvernPluginImage
+{
     char *fileName; /* null when the device has none */
     char *checksum; /* 64 lower-case hex characters, or null when unknown */
 } TalvernPluginImage;
 
-typedef struct TalvernPluginLedPosition {
+typedef struct TalvernPluginLedPosition
+{
     int32_t ledId;
     double x TALVERN_ALIGN8;
     double y TALVERN_ALIGN8;
     int32_t positionKind;
 } TALVERN_ALIGN8 TalvernPluginLedPosition;
 
-typedef struct TalvernPluginLedPositions {
+typedef struct TalvernPluginLedPositions
+{
     int32_t count;
     TalvernPluginLedPosition *positions;
 } TalvernPluginLedPositions;
 
-typedef struct TalvernPluginDeviceInfo {
+typedef struct TalvernPluginDeviceInfo
+{
     char *deviceName;
     int32_t deviceKind;
     TalvernPluginLedPositions *ledPositions;
@@ -63,26 +67,30 @@ typedef struct TalvernPluginDeviceInfo {
     TalvernPluginImage *promo;
 } TalvernPluginDeviceInfo;
 
-typedef struct TalvernPluginLedZone {
+typedef struct TalvernPluginLedZone
+{
     int32_t ledId;
     char *label;
     int32_t zoneKind;
     char *zoneName;
 } TalvernPluginLedZone;
 
-typedef struct TalvernPluginLedZones {
+typedef struct TalvernPluginLedZones
+{
     int32_t count;
     TalvernPluginLedZone *zones;
 } TalvernPluginLedZones;
 
-typedef struct TalvernPluginDeviceView {
+typedef struct TalvernPluginDeviceView
+{
     TalvernPluginImage *deviceViewImage;
     TalvernPluginImage *hullLayoutMaskImage;
     TalvernPluginLedZones *ledZones;
     int32_t reserved;
 } TalvernPluginDeviceView;
 
-typedef struct TalvernPluginLedColor {
+typedef struct TalvernPluginLedColor
+{
     int32_t ledId;
     int32_t r; /* only the low 8 bits reach the LED */
     int32_t g;
@@ -93,7 +101,8 @@ typedef struct TalvernPluginLedColor {
 typedef void(TALVERN_CDECL *TalvernPluginDeviceCallback)(void *context, const char *deviceId,
                                                          int32_t status);
 
-typedef TalvernPluginDeviceInfo *(TALVERN_CDECL *TalvernPluginGetDeviceInfoFn)(const char *deviceId);
+typedef TalvernPluginDeviceInfo *(TALVERN_CDECL *TalvernPluginGetDeviceInfoFn)(
+    const char *deviceId);
 typedef void(TALVERN_CDECL *TalvernPluginSetLedsColorsFn)(const char *deviceId, int32_t count,
                                                           const TalvernPluginLedColor *colors);
 typedef void(TALVERN_CDECL *TalvernPluginSubscribeFn)(void *context,
@@ -107,18 +116,19 @@ typedef void(TALVERN_CDECL *TalvernPluginSetPluginModeFn)(int32_t mode);
 typedef void(TALVERN_CDECL *TalvernPluginUnusedFn)(void);
 
 /* The operation table: 11 slots in this fixed order; slots 7 to 9 hold null. */
-typedef struct TalvernPluginInstance {
-    TalvernPluginGetDeviceInfoFn getDeviceInfo;     /* 0 */
-    TalvernPluginSetLedsColorsFn setLedsColors;     /* 1 */
-    TalvernPluginSubscribeFn subscribe;             /* 2 */
-    TalvernPluginUnsubscribeFn unsubscribe;         /* 3 */
-    TalvernPluginGetDeviceViewFn getDeviceView;     /* 4 */
-    TalvernPluginFreeDeviceInfoFn freeDeviceInfo;   /* 5 */
-    TalvernPluginFreeDeviceViewFn freeDeviceView;   /* 6 */
-    TalvernPluginUnusedFn unused7;                  /* 7 */
-    TalvernPluginUnusedFn unused8;                  /* 8 */
-    TalvernPluginUnusedFn unused9;                  /* 9 */
-    TalvernPluginSetPluginModeFn setPluginMode;     /* 10 */
+typedef struct TalvernPluginInstance
+{
+    TalvernPluginGetDeviceInfoFn getDeviceInfo; /* 0 */
+    TalvernPluginSetLedsColorsFn setLedsColors; /* 1 */
+    TalvernPluginSubscribeFn subscribe; /* 2 */
+    TalvernPluginUnsubscribeFn unsubscribe; /* 3 */
+    TalvernPluginGetDeviceViewFn getDeviceView; /* 4 */
+    TalvernPluginFreeDeviceInfoFn freeDeviceInfo; /* 5 */
+    TalvernPluginFreeDeviceViewFn freeDeviceView; /* 6 */
+    TalvernPluginUnusedFn unused7; /* 7 */
+    TalvernPluginUnusedFn unused8; /* 8 */
+    TalvernPluginUnusedFn unused9; /* 9 */
+    TalvernPluginSetPluginModeFn setPluginMode; /* 10 */
 } TalvernPluginInstance;
 
 TALVERN_EXPORT int32_t TALVERN_CDECL TalvernPluginGetAPIVersion(void);

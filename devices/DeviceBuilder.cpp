@@ -22,7 +22,7 @@ std::vector<LedPosition> buildLedPositions(std::int32_t type, std::int32_t ledCo
     if (ledCount > 0)
         positions.reserve(std::size_t(ledCount));
     for (std::int32_t i = 0; i < ledCount; ++i)
-        positions.push_back({base + i, double(i), 0.0, 1});
+        positions.push_back({ base + i, double(i), 0.0, 1 });
     return positions;
 }
 
@@ -47,7 +47,7 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *
             continue;
         }
         const QString zoneName = toQString(name);
-        zones.push_back({base + i, std::string(), 2, zoneName.toStdString()});
+        zones.push_back({ base + i, std::string(), 2, zoneName.toStdString() });
         qCDebug(glintSdkControllerLog).nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
     }
     return zones;
@@ -100,7 +100,7 @@ DeviceBuild buildDeviceData(IGlintSyncDeviceCollection *collection, std::int32_t
         return {};
     }
     qCDebug(glintSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
-                                            << "; id:" << id << "; Leds Count: " << ledCount;
+                                             << "; id:" << id << "; Leds Count: " << ledCount;
 
     DeviceBuild build;
     DeviceDescription &description = build.description;

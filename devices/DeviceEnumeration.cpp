@@ -24,8 +24,8 @@ void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
         logFailedCall("Failed IGlintSyncDeviceCollection::get_Count() with HRESULT(", hr);
         return;
     }
-    qCDebug(glintSdkControllerLog) << "IGlintSdk2::Enumerate(" << deviceTypeName(type)
-                                   << ") returns" << count << "devices";
+    qCDebug(glintSdkControllerLog)
+        << "IGlintSdk2::Enumerate(" << deviceTypeName(type) << ") returns" << count << "devices";
     if (count > maxCountFromSdk) {
         qCWarning(glintSdkControllerLog).nospace()
             << "IGlintSdk2::Enumerate(): " << count
@@ -33,7 +33,8 @@ void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
         return;
     }
     if (type == GlintMotherboardType && count >= 2) {
-        qCDebug(glintSdkControllerLog) << "Multiple motherboards detected. Merge them into one device...";
+        qCDebug(glintSdkControllerLog)
+            << "Multiple motherboards detected. Merge them into one device...";
         enumerateMultipleMotherboards(collection.get(), count, store);
         return;
     }

@@ -11,8 +11,9 @@ SharedDeviceDescription DeviceStore::deviceDescription(const QByteArray &deviceI
             return it->description;
     }
     // Written without the mutex: a host's message handler may call straight back into a lookup.
-    qCWarning(glintSdkControllerLog) << "GlintSdkWorker::deviceData(): Invalid device id requested:"
-                                     << deviceId << "Empty device data will be returned";
+    qCWarning(glintSdkControllerLog)
+        << "GlintSdkWorker::deviceData(): Invalid device id requested:" << deviceId
+        << "Empty device data will be returned";
     return nullptr;
 }
 

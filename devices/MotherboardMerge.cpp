@@ -13,8 +13,8 @@ void logAdditionalBoard(std::int32_t number, const DeviceBuild &board)
     if (!glintSdkControllerLog().isDebugEnabled())
         return;
     const std::vector<DeviceView> &views = board.description.deviceViews;
-    const QString zoneCount = views.empty() ? QStringLiteral("empty!!!")
-                                            : QString::number(views[0].ledZones.size());
+    const QString zoneCount =
+        views.empty() ? QStringLiteral("empty!!!") : QString::number(views[0].ledZones.size());
     qCDebug(glintSdkControllerLog).nospace()
         << "enumerateMultipleMotherboards(): additional_motherboard #" << number
         << "; ledsMap.size(): " << board.ledsMap.size()

@@ -17,13 +17,11 @@ void runRequest(const char *name, Request &&request) noexcept
     } catch (const std::exception &error) {
         try {
             qCCritical(glintSdkControllerLog) << name << "failed:" << error.what();
-        } catch (...) {
-        }
+        } catch (...) { }
     } catch (...) {
         try {
             qCCritical(glintSdkControllerLog) << name << "failed";
-        } catch (...) {
-        }
+        } catch (...) { }
     }
 }
 
@@ -64,7 +62,9 @@ void GlintSdkController::initialize()
     GlintSdkWorker *target = worker.get();
     QMetaObject::invokeMethod(
         target,
-        [target] { runRequest("GlintSdkWorker::initialize()", [target] { target->initialize(); }); },
+        [target] {
+            runRequest("GlintSdkWorker::initialize()", [target] { target->initialize(); });
+        },
         Qt::QueuedConnection);
 }
 

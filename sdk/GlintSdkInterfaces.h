@@ -11,11 +11,13 @@ struct IGlintSyncDevice;
 struct IGlintSyncDeviceCollection;
 
 // {05921124-5057-483E-A037-E9497B523590}
-constexpr CLSID CLSID_GlintSdk
-    = {0x05921124, 0x5057, 0x483E, {0xA0, 0x37, 0xE9, 0x49, 0x7B, 0x52, 0x35, 0x90}};
+constexpr CLSID CLSID_GlintSdk = {
+    0x05921124, 0x5057, 0x483E, { 0xA0, 0x37, 0xE9, 0x49, 0x7B, 0x52, 0x35, 0x90 }
+};
 // {EE69DBAE-33FF-4E45-B378-01797A59852D}
-constexpr IID IID_IGlintSdk2
-    = {0xEE69DBAE, 0x33FF, 0x4E45, {0xB3, 0x78, 0x01, 0x79, 0x7A, 0x59, 0x85, 0x2D}};
+constexpr IID IID_IGlintSdk2 = {
+    0xEE69DBAE, 0x33FF, 0x4E45, { 0xB3, 0x78, 0x01, 0x79, 0x7A, 0x59, 0x85, 0x2D }
+};
 
 // The SDK's device type code for motherboards, the only type the plug-in enumerates.
 constexpr int GlintMotherboardType = 0x10000;
@@ -58,8 +60,7 @@ struct IGlintSyncDeviceCollection : public IDispatch
 struct IGlintSdk2 : public IDispatch
 {
     virtual HRESULT STDMETHODCALLTYPE Enumerate(int deviceType,
-                                                IGlintSyncDeviceCollection **devices)
-        = 0; // 7
+                                                IGlintSyncDeviceCollection **devices) = 0; // 7
     virtual HRESULT STDMETHODCALLTYPE StartControl() = 0; // 8, the start call
     virtual HRESULT STDMETHODCALLTYPE StopControl(int reserved) = 0; // 9, the stop call, always 0
 };

@@ -7,7 +7,8 @@
 #include <QLoggingCategory>
 #include <QString>
 
-// "vesk.plugin.glint_sdk_controller", debug and above enabled unless the host's rules say otherwise.
+// "vesk.plugin.glint_sdk_controller", debug and above enabled unless the host's rules say
+// otherwise.
 const QLoggingCategory &glintSdkControllerLog();
 
 // "0x" and the code in upper-case hexadecimal as Qt 5 writes a signed int: a negative code gives

@@ -3,7 +3,9 @@
 #include "GlintSdkLog.h"
 #include "devices/DeviceEnumeration.h"
 
-GlintSdkWorker::GlintSdkWorker() : QObject(nullptr) { }
+GlintSdkWorker::GlintSdkWorker()
+    : QObject(nullptr)
+{ }
 
 GlintSdkWorker::~GlintSdkWorker()
 {
@@ -48,8 +50,7 @@ void GlintSdkWorker::uninitialize()
     initialized.exchange(false);
 }
 
-void GlintSdkWorker::setLedsColors(const QByteArray &deviceId,
-                                  const LedColourFrame &colours)
+void GlintSdkWorker::setLedsColors(const QByteArray &deviceId, const LedColourFrame &colours)
 {
     if (!isInitialized())
         return;

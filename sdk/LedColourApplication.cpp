@@ -11,8 +11,8 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
 {
     const auto device = store.devices().constFind(deviceId);
     if (device == store.devices().constEnd()) {
-        qCCritical(glintSdkControllerLog)
-            << "TalvernPluginSetLedsColors: Invalid device id requested. Skip this lighting frame...";
+        qCCritical(glintSdkControllerLog) << "TalvernPluginSetLedsColors: Invalid device id "
+                                             "requested. Skip this lighting frame...";
         return;
     }
     const DeviceData &data = device.value();
@@ -44,6 +44,7 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
             continue;
         const HRESULT subHr = subDevice->Apply();
         if (FAILED(subHr))
-            logFailedCall("[Combined SubDevice] Failed IGlintSyncDevice::Apply() with HRESULT(", subHr);
+            logFailedCall("[Combined SubDevice] Failed IGlintSyncDevice::Apply() with HRESULT(",
+                          subHr);
     }
 }

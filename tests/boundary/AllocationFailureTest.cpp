@@ -2,9 +2,10 @@
 // operations ask for on the calling thread fails (operator new throws std::bad_alloc, a host
 // record block comes back null). Blocks that Qt's own code asks for are spared: Qt's constructors
 // are not all exception-safe (a QThread whose private data cannot be completed crashes while it
-// unwinds), and what is under test is the plug-in's handling of a failure that reaches it. Every operation must end in its defined outcome (null, a dropped
-// frame, a refused request) instead of throwing into the host, and nothing may be left behind:
-// no SDK object, no thread (and, under AddressSanitizer, no leaked block).
+// unwinds), and what is under test is the plug-in's handling of a failure that reaches it. Every
+// operation must end in its defined outcome (null, a dropped frame, a refused request) instead of
+// throwing into the host, and nothing may be left behind: no SDK object, no thread (and, under
+// AddressSanitizer, no leaked block).
 #include "HostEvents.h"
 #include "ProcessThreads.h"
 #include "SimulatorChecks.h"
@@ -144,8 +145,10 @@ TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
         }
         failures += t_failed ? 1 : 0;
         ASSERT_TRUE(runEventsUntil([&] {
-            return threadCount() == threadsBefore && SimulatorControl::instance().liveObjects() == 0;
-        })) << threadCount() << " threads";
+            return threadCount() == threadsBefore
+                && SimulatorControl::instance().liveObjects() == 0;
+        })) << threadCount()
+            << " threads";
         expectSdkAndComReleased();
         if (!t_failed)
             break; // the whole session needed fewer blocks than failAt: every n was tried

@@ -108,9 +108,9 @@ TEST_F(Discovery, OneMotherboardIsRenamedAndDescribed)
         EXPECT_EQ(zones[1].zoneName, "Led B");
         EXPECT_TRUE(zones[1].label.empty());
     }
-    EXPECT_TRUE(log.contains(QStringLiteral(
-        "Device #0; friendly name: \"Norvane Motherboard\"; id:\"786af07ea0cb0dbb480824d6c4d5d6bd\"; "
-        "Leds Count: 3")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Device #0; friendly name: \"Norvane Motherboard\"; "
+                                            "id:\"786af07ea0cb0dbb480824d6c4d5d6bd\"; "
+                                            "Leds Count: 3")));
 
     // Opening again while open changes nothing.
     worker.initialize();
@@ -150,20 +150,22 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
     EXPECT_EQ(positionIds(data), all);
     EXPECT_EQ(zoneIds(data), all);
     EXPECT_EQ(mapIds(data), all);
-    EXPECT_EQ(data.description->deviceViews[0].ledZones[4].zoneName, "LED 1"); // board 1's first light
+    EXPECT_EQ(data.description->deviceViews[0].ledZones[4].zoneName,
+              "LED 1"); // board 1's first light
     const SubDeviceMap subDevices = store.combinedSubDevices().value(norvaneMotherboardId);
     EXPECT_EQ(subDevices.size(), 2);
     EXPECT_TRUE(subDevices.contains({ base + 4, base + 7 }));
     EXPECT_TRUE(subDevices.contains({ base + 7, base + 9 }));
     const QStringList merged =
         log.texts(category, QtDebugMsg).filter(QStringLiteral("enumerateMultipleMotherboards()"));
-    EXPECT_EQ(merged,
-              (QStringList { QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
-                                            "#0; ledsMap.size(): 3; ledPositions.size(): 3; "
-                                            "deviceViews[0].ledZones.size(): \"3\""),
-                             QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
-                                            "#1; ledsMap.size(): 2; ledPositions.size(): 2; "
-                                            "deviceViews[0].ledZones.size(): \"2\"") }));
+    EXPECT_EQ(
+        merged,
+        (QStringList { QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
+                                      "#0; ledsMap.size(): 3; ledPositions.size(): 3; "
+                                      "deviceViews[0].ledZones.size(): \"3\""),
+                       QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
+                                      "#1; ledsMap.size(): 2; ledPositions.size(): 2; "
+                                      "deviceViews[0].ledZones.size(): \"2\"") }));
 
     // A frame reaches every board, with the low 8 bits of each component, and each board
     // shows it through its own Apply.

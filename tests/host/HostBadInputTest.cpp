@@ -113,9 +113,10 @@ TEST_F(HostBadInput, FailingLightSkipsTheFrame)
     EXPECT_EQ(control.countCalls(QStringLiteral("light:0:2"), QStringLiteral("put_Red")), 0);
     EXPECT_EQ(control.currentColours(0).value(0), (SimulatedColour { 1, 1, 1 }));
     EXPECT_EQ(control.currentColours(0).value(1).red, 2);
-    EXPECT_EQ(log.texts(category, QtCriticalMsg),
-              QStringList { QStringLiteral("Failed IGlintRgbLight::put_Green() with HRESULT( "
-                                           "\"0xFFFFFFFF80004005\" ). Skip this lighting frame...") });
+    EXPECT_EQ(
+        log.texts(category, QtCriticalMsg),
+        QStringList { QStringLiteral("Failed IGlintRgbLight::put_Green() with HRESULT( "
+                                     "\"0xFFFFFFFF80004005\" ). Skip this lighting frame...") });
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());
 }
@@ -156,8 +157,8 @@ TEST_F(HostBadInput, LyingSdkCountsAreInvalidData)
     table().subscribe(&recorder, &HostCallbackRecorder::callback);
     table().setPluginMode(2);
     ASSERT_TRUE(runEventsUntil([&] {
-        return log.contains(QStringLiteral(
-            "IGlintSdk2::Enumerate(): 2147483647 devices: Invalid data received. Skipping every device"));
+        return log.contains(QStringLiteral("IGlintSdk2::Enumerate(): 2147483647 devices: Invalid "
+                                           "data received. Skipping every device"));
     }));
     runPendingEvents(100);
     EXPECT_EQ(recorder.count(), 0);

@@ -227,10 +227,11 @@ TEST_F(HostSession, NoNotificationOutsideModeTwo)
     const QString pointer = QStringLiteral("0x") + QString::number(quintptr(&recorder), 16);
     const QString callback =
         QStringLiteral("0x") + QString::number(quintptr(&HostCallbackRecorder::callback), 16);
-    EXPECT_EQ(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
-              QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
-                                           "invalid => g_currentPluginMode:1; g_callback:")
-                            + callback + QStringLiteral("; g_context:") + pointer });
+    EXPECT_EQ(
+        log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
+        QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
+                                     "invalid => g_currentPluginMode:1; g_callback:")
+                      + callback + QStringLiteral("; g_context:") + pointer });
     table().unsubscribe();
 }
 
@@ -245,10 +246,11 @@ TEST_F(HostSession, NoNotificationAfterUnsubscribing)
     EXPECT_EQ(control.startCalls(), 1);
     runPendingEvents(200);
     EXPECT_EQ(recorder.count(), 0);
-    EXPECT_EQ(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
-              QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
-                                           "invalid => g_currentPluginMode:2; g_callback:0x0; "
-                                           "g_context:0x0") });
+    EXPECT_EQ(
+        log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
+        QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
+                                     "invalid => g_currentPluginMode:2; g_callback:0x0; "
+                                     "g_context:0x0") });
 }
 
 // The callback may ask for the description and send a frame before it returns.

@@ -251,7 +251,8 @@ void RandomSessions::checkLastFrame(QRandomGenerator &random)
     runEventsUntil([&] { return recorder.count() > reportsBefore; }, 2000);
     TalvernPluginDeviceInfo *info = nullptr;
     // With faults the device may never appear: then there is nothing to colour.
-    runEventsUntil([&] { return (info = t.getDeviceInfo(norvaneMotherboardId.constData())); }, 2000);
+    runEventsUntil([&] { return (info = t.getDeviceInfo(norvaneMotherboardId.constData())); },
+                   2000);
     if (!info)
         return;
     // Entry i carries its index in the low bytes of red and green; the high bits must be dropped.
