@@ -51,6 +51,33 @@ std::vector<int> zoneIds(const DeviceData &data)
     return ids;
 }
 
+// The SDK opened on this thread as the worker opens it, and a store to enumerate into; closed again
+// (devices first) when it goes.
+struct OpenedSdk
+{
+    OpenedSdk()
+    {
+        if (CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) != S_OK)
+            return;
+        comInitialised = true;
+        CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
+                         sdk.receiveVoid());
+    }
+    ~OpenedSdk()
+    {
+        store.clear();
+        sdk.reset();
+        if (comInitialised)
+            CoUninitialize();
+    }
+    OpenedSdk(const OpenedSdk &) = delete;
+    OpenedSdk &operator=(const OpenedSdk &) = delete;
+
+    bool comInitialised = false;
+    ComPtr<IGlintSdk2> sdk;
+    DeviceStore store;
+};
+
 class Discovery : public testing::Test
 {
 protected:
@@ -135,13 +162,10 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
     use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4),
           BoardScenario::withLights(QStringLiteral("Second Board"), 3),
           BoardScenario::withLights(QStringLiteral("Third Board"), 2) });
-    DeviceStore store;
-    ComPtr<IGlintSdk2> sdk;
-    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
-                               sdk.receiveVoid()),
-              S_OK);
-    enumerateDevices(sdk.get(), GlintMotherboardType, store);
+    OpenedSdk opened;
+    ASSERT_TRUE(opened.sdk);
+    DeviceStore &store = opened.store;
+    enumerateDevices(opened.sdk.get(), GlintMotherboardType, store);
 
     ASSERT_EQ(store.devices().keys(), QList<QByteArray> { norvaneMotherboardId });
     const DeviceData &data = store.devices().value(norvaneMotherboardId);
@@ -179,9 +203,6 @@ TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
     EXPECT_EQ(control.applyCount(1), 1);
     EXPECT_EQ(control.applyCount(2), 1);
 
-    store.clear();
-    sdk.reset();
-    CoUninitialize();
 }
 
 // The first board's Apply fails, and so does the third's: the other boards are still applied, and
@@ -197,13 +218,10 @@ TEST_F(Discovery, AnApplyFailureLeavesTheOtherBoardsApplied)
           BoardScenario::withLights(QStringLiteral("Second Board"), 1),
           BoardScenario::withLights(QStringLiteral("Third Board"), 1) },
         { first, third });
-    DeviceStore store;
-    ComPtr<IGlintSdk2> sdk;
-    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
-                               sdk.receiveVoid()),
-              S_OK);
-    enumerateDevices(sdk.get(), GlintMotherboardType, store);
+    OpenedSdk opened;
+    ASSERT_TRUE(opened.sdk);
+    DeviceStore &store = opened.store;
+    enumerateDevices(opened.sdk.get(), GlintMotherboardType, store);
     log.clear();
 
     applyLedColours(store, norvaneMotherboardId, { colour(base + 1, 9, 8, 7) });
@@ -215,9 +233,6 @@ TEST_F(Discovery, AnApplyFailureLeavesTheOtherBoardsApplied)
                              QStringLiteral("[Combined SubDevice] Failed IGlintSyncDevice::Apply() "
                                             "with HRESULT( \"0xFFFFFFFF80004005\" )") }));
 
-    store.clear();
-    sdk.reset();
-    CoUninitialize();
 }
 
 // One light of a further board cannot be read: its id is left out and every other LED keeps its
@@ -232,13 +247,10 @@ TEST_F(Discovery, AFailedLightOfAFurtherBoardLeavesAGap)
           BoardScenario::withLights(QStringLiteral("Second Board"), 3),
           BoardScenario::withLights(QStringLiteral("Third Board"), 1) },
         { fault });
-    DeviceStore store;
-    ComPtr<IGlintSdk2> sdk;
-    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
-                               sdk.receiveVoid()),
-              S_OK);
-    enumerateDevices(sdk.get(), GlintMotherboardType, store);
+    OpenedSdk opened;
+    ASSERT_TRUE(opened.sdk);
+    DeviceStore &store = opened.store;
+    enumerateDevices(opened.sdk.get(), GlintMotherboardType, store);
 
     const DeviceData &data = store.devices().value(norvaneMotherboardId);
     EXPECT_EQ(positionIds(data),
@@ -263,9 +275,6 @@ TEST_F(Discovery, AFailedLightOfAFurtherBoardLeavesAGap)
               (QVector<SimulatedColour> { rgb(10, 0, 0), rgb(0, 0, 0), rgb(30, 0, 0) }));
     EXPECT_EQ(control.latchedColours(2), QVector<SimulatedColour> { rgb(40, 0, 0) });
 
-    store.clear();
-    sdk.reset();
-    CoUninitialize();
 }
 
 // SDK failures while enumerating leave the connection open with what could be read, and the
