@@ -88,20 +88,22 @@ bool EmulatorOptions::parse(const QStringList &arguments, EmulatorOptions *optio
     EmulatorOptions result;
     result.scenarioFile = parser.value(scenario);
     result.pluginPath = parser.isSet(plugin) ? parser.value(plugin) : defaultPluginPath();
+    std::optional<RgbColour> staticColour = result.staticColour;
     if (parser.isSet(effect)) {
         const QStringList words = parser.value(effect).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         result.effect = words.value(0).toLower();
         if (words.size() > 1)
-            result.staticColour = QColor(words.at(1));
+            staticColour = RgbColour::fromName(words.at(1));
     }
     if (parser.isSet(colour))
-        result.staticColour = QColor(parser.value(colour));
+        staticColour = RgbColour::fromName(parser.value(colour));
     const QStringList effects { QStringLiteral("rainbow"), QStringLiteral("breathe"),
                                 QStringLiteral("static"), QStringLiteral("chase") };
     if (!effects.contains(result.effect))
         return fail(error, QStringLiteral("unknown effect: ") + result.effect);
-    if (!result.staticColour.isValid())
+    if (!staticColour)
         return fail(error, QStringLiteral("the static colour is not a colour"));
+    result.staticColour = *staticColour;
     bool ok = true;
     if (parser.isSet(fps)) {
         result.fps = parser.value(fps).toDouble(&ok);

@@ -1,7 +1,8 @@
 // What the user asked the emulator to do, read from the command line.
 #pragma once
 
-#include <QColor>
+#include "RgbColour.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +11,7 @@ struct EmulatorOptions
     QString scenarioFile; // empty: the built-in two-board scenario
     QString pluginPath;
     QString effect = QStringLiteral("rainbow");
-    QColor staticColour = QColor(255, 255, 255);
+    RgbColour staticColour { 255, 255, 255 };
     double fps = 30.0;
     double seconds = 5.0;
     int frames = 0; // 0: run for the duration

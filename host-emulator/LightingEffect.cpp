@@ -12,13 +12,13 @@ constexpr double ChaseLedsPerSecond = 8.0;
 // Less than a full turn of the hue circle, so the two ends of a row differ.
 constexpr double WaveSpan = 0.85;
 
-TalvernPluginLedColor ledColour(int id, const QColor &colour, double brightness = 1.0)
+TalvernPluginLedColor ledColour(int id, const RgbColour &colour, double brightness = 1.0)
 {
     const auto scaled = [brightness](int component) {
         return int(std::lround(std::clamp(component * brightness, 0.0, 255.0)));
     };
-    return TalvernPluginLedColor { id, scaled(colour.red()), scaled(colour.green()),
-                                   scaled(colour.blue()) };
+    return TalvernPluginLedColor { id, scaled(colour.red), scaled(colour.green),
+                                   scaled(colour.blue) };
 }
 
 // Where each LED sits along the wave, 0 to 1: by its x position, or by its place in the
@@ -38,7 +38,7 @@ QVector<double> wavePlaces(const QVector<HostLed> &leds)
 
 } // namespace
 
-LightingEffect::LightingEffect(Kind kind, const QColor &colour)
+LightingEffect::LightingEffect(Kind kind, const RgbColour &colour)
     : m_kind(kind)
     , m_colour(colour)
 { }
@@ -64,7 +64,7 @@ QVector<TalvernPluginLedColor> LightingEffect::frame(const QVector<HostLed> &led
         const QVector<double> places = wavePlaces(leds);
         for (int i = 0; i < leds.size(); ++i) {
             double hue = std::fmod(places[i] * WaveSpan + seconds * RainbowCyclesPerSecond, 1.0);
-            colours.append(ledColour(leds[i].id, QColor::fromHsvF(hue, 1.0, 1.0)));
+            colours.append(ledColour(leds[i].id, RgbColour::fromHsv(hue, 1.0, 1.0)));
         }
         break;
     }

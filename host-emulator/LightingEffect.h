@@ -2,9 +2,9 @@
 #pragma once
 
 #include "HostDevice.h"
+#include "RgbColour.h"
 #include "boundary/TalvernPlugin.h"
 
-#include <QColor>
 #include <QString>
 #include <QVector>
 
@@ -13,7 +13,7 @@ class LightingEffect
 public:
     enum Kind { Rainbow, Breathe, Static, Chase };
 
-    LightingEffect(Kind kind, const QColor &colour);
+    LightingEffect(Kind kind, const RgbColour &colour);
     // "rainbow", "breathe", "static" or "chase"; anything else is a rainbow.
     static Kind kindFromName(const QString &name);
 
@@ -22,5 +22,5 @@ public:
 
 private:
     Kind m_kind;
-    QColor m_colour;
+    RgbColour m_colour;
 };

@@ -2,16 +2,45 @@
 
 #include <QtGlobal>
 
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+
+using ServerFunction = HRESULT(STDAPICALLTYPE *)();
+
+bool callServer(const char *name)
+{
+    const HMODULE server = GetModuleHandleW(L"glint_sdk_simulator.dll");
+    const auto entry = server ? reinterpret_cast<ServerFunction>(
+                           reinterpret_cast<void (*)()>(GetProcAddress(server, name)))
+                              : nullptr;
+    return entry && SUCCEEDED(entry());
+}
+
+} // namespace
+
 SdkRegistration::~SdkRegistration()
 {
-#ifndef _WIN32
-    qunsetenv("COMPAT_INPROC_SERVERS");
-#endif
+    if (m_registered)
+        callServer("DllUnregisterServer");
 }
 
 bool SdkRegistration::setRegistered(bool registered)
 {
-#ifndef _WIN32
+    m_registered = registered;
+    return callServer(registered ? "DllRegisterServer" : "DllUnregisterServer");
+}
+
+#else
+
+SdkRegistration::~SdkRegistration()
+{
+    qunsetenv("COMPAT_INPROC_SERVERS");
+}
+
+bool SdkRegistration::setRegistered(bool registered)
+{
     if (!registered) {
         qunsetenv("COMPAT_INPROC_SERVERS");
         return true;
@@ -24,8 +53,7 @@ bool SdkRegistration::setRegistered(bool registered)
         m_file.flush();
     }
     qputenv("COMPAT_INPROC_SERVERS", m_file.fileName().toLocal8Bit());
-#else
-    Q_UNUSED(registered);
-#endif
     return true;
 }
+
+#endif

@@ -6,7 +6,9 @@
 #include "PluginHost.h"
 #include "RenderThread.h"
 #include "SdkRegistration.h"
+#ifdef GLINT_EMULATOR_GUI
 #include "Snapshot.h"
+#endif
 
 #include "platform/Com.h"
 #include "simulator/SimulatorControl.h"
@@ -79,6 +81,29 @@ bool standardOutputIsTerminal()
 #endif
 }
 
+#ifdef _WIN32
+// Qt's own handler writes to the debugger when the program has no console (as under wine), so the
+// plug-in's log lines would not show.
+void writeToStandardError(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    std::fprintf(stderr, "%s: %s\n", context.category ? context.category : "default",
+                 qUtf8Printable(text));
+    std::fflush(stderr);
+}
+#endif
+
+bool writeSnapshot(const QString &path, int boards, QString *error)
+{
+#ifdef GLINT_EMULATOR_GUI
+    return Snapshot::write(path, boards, error);
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(boards);
+    *error = QStringLiteral("this build has no snapshot (its Qt has no Gui module)");
+    return false;
+#endif
+}
+
 int countLeds(const QVector<HostDevice> &devices)
 {
     int leds = 0;
@@ -91,6 +116,9 @@ int countLeds(const QVector<HostDevice> &devices)
 
 int main(int argc, char *argv[])
 {
+#ifdef _WIN32
+    qInstallMessageHandler(&writeToStandardError);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("host-emulator"));
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -120,7 +148,7 @@ int main(int argc, char *argv[])
     // Registered before the first subscription: the plug-in's worker looks the SDK up then.
     SdkRegistration registration;
     if (!registration.setRegistered(loaded.registered)) {
-        std::fprintf(stderr, "host-emulator: cannot write the COM registry file\n");
+        std::fprintf(stderr, "host-emulator: cannot register the substitute SDK\n");
         return 1;
     }
 
@@ -172,7 +200,7 @@ int main(int argc, char *argv[])
     const QVector<HostDevice> devices = host.devices();
     bool snapshotWritten = true;
     if (!options.snapshotFile.isEmpty()) {
-        snapshotWritten = Snapshot::write(options.snapshotFile, boardNames.size(), &error);
+        snapshotWritten = writeSnapshot(options.snapshotFile, boardNames.size(), &error);
         if (!snapshotWritten)
             std::fprintf(stderr, "host-emulator: %s\n", qPrintable(error));
     }
@@ -184,6 +212,7 @@ int main(int argc, char *argv[])
     const int liveObjects = sdk.liveObjects();
     const int references = sdk.outstandingReferences();
     const int foreignCalls = sdk.foreignThreadCalls();
+    // Counted by the project's COM layer; Windows has no such count.
     int apartments = 0;
 #ifndef _WIN32
     apartments = CompatOutstandingApartmentInits();
@@ -214,7 +243,11 @@ int main(int argc, char *argv[])
     std::printf("SDK live objects after unload: %d\n", liveObjects);
     std::printf("SDK outstanding references after unload: %d\n", references);
     std::printf("SDK calls from a foreign thread: %d\n", foreignCalls);
+#ifdef _WIN32
+    std::printf("COM initializations outstanding: not counted on Windows\n");
+#else
     std::printf("COM initializations outstanding: %d\n", apartments);
+#endif
     if (!options.snapshotFile.isEmpty() && snapshotWritten)
         std::printf("snapshot: %s\n", qPrintable(options.snapshotFile));
     if (failures.isEmpty())

@@ -25,10 +25,31 @@ void expectColour(const TalvernPluginLedColor &c, int id, int r, int g, int b)
 
 } // namespace
 
+TEST(RgbColour, NamesAndHuesGiveTheirColours)
+{
+    EXPECT_EQ(RgbColour::fromName(QStringLiteral("#ff8000")), (RgbColour { 255, 128, 0 }));
+    EXPECT_EQ(RgbColour::fromName(QStringLiteral("#f80")), (RgbColour { 255, 136, 0 }));
+    EXPECT_EQ(RgbColour::fromName(QStringLiteral("orange")), (RgbColour { 255, 165, 0 })); // SVG
+    EXPECT_EQ(RgbColour::fromName(QStringLiteral("#ff80")), std::nullopt);
+    EXPECT_EQ(RgbColour::fromName(QStringLiteral("#ggg")), std::nullopt);
+    EXPECT_EQ(RgbColour::fromName(QStringLiteral("no such colour")), std::nullopt);
+
+    // The six corners of the hue circle, and a hue past one turn.
+    EXPECT_EQ(RgbColour::fromHsv(0.0, 1.0, 1.0), (RgbColour { 255, 0, 0 }));
+    EXPECT_EQ(RgbColour::fromHsv(1.0 / 6, 1.0, 1.0), (RgbColour { 255, 255, 0 }));
+    EXPECT_EQ(RgbColour::fromHsv(2.0 / 6, 1.0, 1.0), (RgbColour { 0, 255, 0 }));
+    EXPECT_EQ(RgbColour::fromHsv(3.0 / 6, 1.0, 1.0), (RgbColour { 0, 255, 255 }));
+    EXPECT_EQ(RgbColour::fromHsv(4.0 / 6, 1.0, 1.0), (RgbColour { 0, 0, 255 }));
+    EXPECT_EQ(RgbColour::fromHsv(5.0 / 6, 1.0, 1.0), (RgbColour { 255, 0, 255 }));
+    EXPECT_EQ(RgbColour::fromHsv(1.25, 1.0, 1.0), (RgbColour { 128, 255, 0 }));
+    // Half saturation and value: the largest component is the value, the smallest half of it.
+    EXPECT_EQ(RgbColour::fromHsv(0.0, 0.5, 0.5), (RgbColour { 128, 64, 64 }));
+}
+
 TEST(LightingEffect, ColoursAtKnownMoments)
 {
     const QVector<HostLed> leds = row(4);
-    const QColor orange(255, 128, 0);
+    const RgbColour orange { 255, 128, 0 };
 
     const auto still = LightingEffect(LightingEffect::Static, orange).frame(leds, 7.3);
     ASSERT_EQ(still.size(), 4);

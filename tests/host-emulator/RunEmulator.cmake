@@ -1,19 +1,32 @@
 # Runs the emulator once and checks its exit code and the summary's key lines.
-# -DEMULATOR (may be empty) -DPROGRAM -DARGUMENTS (a list) -DDEVICES -DLEDS -DFRAMES
+# -DEMULATOR (may be empty) -DPROGRAM -DARGUMENTS (a list) -DDEVICES -DLEDS -DFRAMES -DWINDOWS
 if(ARGUMENTS MATCHES "--snapshot;([^;]+)")
     set(snapshot "${CMAKE_MATCH_1}")
     file(REMOVE "${snapshot}")
 endif()
-execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${ARGUMENTS}
+# On Windows a plug-in that waits for its thread under the loader lock hangs the unload for good:
+# end such a run with a clear message rather than at ctest's timeout.
+set(bound)
+if(WINDOWS)
+    set(bound TIMEOUT 60)
+endif()
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${ARGUMENTS} ${bound}
     RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 message("${output}")
-if(NOT result EQUAL 0)
+if(result MATCHES "timeout")
+    message(FATAL_ERROR "the run did not end within 60 s: a hang (at the plug-in's unload?)\n"
+                        "${errors}")
+elseif(NOT result EQUAL 0)
     message(FATAL_ERROR "exit code ${result}\n${errors}")
+endif()
+# Windows does not count COM initialisations: there the emulator says so instead of a number.
+set(apartments "COM initializations outstanding: 0")
+if(WINDOWS)
+    set(apartments "COM initializations outstanding: not counted on Windows")
 endif()
 foreach(line "devices: ${DEVICES}" "leds: ${LEDS}" "frames sent: ${FRAMES}"
         "SDK live objects after unload: 0" "SDK outstanding references after unload: 0"
-        "SDK calls from a foreign thread: 0" "COM initializations outstanding: 0"
-        "health checks: passed")
+        "SDK calls from a foreign thread: 0" "${apartments}" "health checks: passed")
     if(NOT output MATCHES "\n${line}\n")
         message(FATAL_ERROR "missing summary line \"${line}\"\n${errors}")
     endif()
