@@ -15,7 +15,8 @@ void HostFixture::TearDown()
     }
     // QThread::wait() returns as the thread function ends; the kernel's task goes a moment later.
     EXPECT_TRUE(runEventsUntil([&] { return threadCount() == threadsBeforeLoad; }, 5000))
-        << threadCount() << " threads, " << threadsBeforeLoad << " before the load";
+        << threadCount() << " threads, " << threadsBeforeLoad
+        << " before the load: " << qPrintable(describeThreads());
     expectSdkAndComReleased();
     for (const CallRecord &call : control.journal())
         EXPECT_NE(call.thread, QThread::currentThreadId()) << qPrintable(call.method);

@@ -17,6 +17,7 @@ PluginLibrary::PluginLibrary()
 {
     if (!m_library.load())
         return;
+    m_loaded = true;
     m_apiVersion =
         reinterpret_cast<decltype(m_apiVersion)>(m_library.resolve(TALVERN_PLUGIN_GET_API_VERSION));
     m_features =
@@ -40,8 +41,7 @@ QString PluginLibrary::path()
 {
     wchar_t program[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    const QString folder =
-        QFileInfo(QString::fromWCharArray(program, int(length))).absolutePath();
+    const QString folder = QFileInfo(QString::fromWCharArray(program, int(length))).absolutePath();
     return QDir::toNativeSeparators(QDir(folder).filePath(QStringLiteral(GLINT_PLUGIN_FILE)));
 }
 
@@ -52,8 +52,10 @@ bool PluginLibrary::isInProcess()
 
 bool PluginLibrary::unload()
 {
-    if (!m_library.isLoaded())
+    // QLibrary's own isLoaded() tells whether any QLibrary of the same file has it loaded.
+    if (!m_loaded)
         return true;
+    m_loaded = false;
     {
         // A wait at unload that needs the loader lock never ends: make it a failure.
         const Watchdog watchdog("the plug-in's table release and FreeLibrary", 30000);
@@ -84,8 +86,10 @@ bool PluginLibrary::isInProcess()
 
 bool PluginLibrary::unload()
 {
-    if (!m_library.isLoaded())
+    // QLibrary's own isLoaded() tells whether any QLibrary of the same file has it loaded.
+    if (!m_loaded)
         return true;
+    m_loaded = false;
     if (m_table)
         m_freeInstance(m_table);
     m_table = nullptr;

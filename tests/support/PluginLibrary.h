@@ -48,4 +48,5 @@ private:
     decltype(&TalvernPluginGetInstance) m_getInstance = nullptr;
     decltype(&TalvernPluginFreeInstance) m_freeInstance = nullptr;
     TalvernPluginInstance *m_table = nullptr;
+    bool m_loaded = false; // by this object
 };

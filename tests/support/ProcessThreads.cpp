@@ -1,5 +1,7 @@
 #include "ProcessThreads.h"
 
+#include <QStringList>
+
 #ifdef _WIN32
 #include "WindowsHandle.h"
 
@@ -7,9 +9,13 @@
 
 #include <tlhelp32.h>
 
-int threadCount()
+#include <functional>
+
+namespace {
+
+// Calls visit for every thread of this process in the system's snapshot; returns the count.
+int forEachThread(const std::function<void(DWORD)> &visit)
 {
-    // The snapshot lists every thread of the system; count this process's.
     const WindowsHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snapshot.isValid())
         return -1;
@@ -19,19 +25,82 @@ int threadCount()
     int count = 0;
     for (BOOL more = Thread32First(snapshot.get(), &entry); more;
          more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32OwnerProcessID == process)
+        if (entry.th32OwnerProcessID == process) {
             ++count;
+            if (visit)
+                visit(entry.th32ThreadID);
+        }
     }
     return count;
 }
 
-#else
-#include <QDir>
+// Where the thread started: the module's file name and the offset in it (nm resolves it).
+QString startModule(DWORD threadId)
+{
+    using QueryThread = LONG(NTAPI *)(HANDLE, int, void *, ULONG, ULONG *);
+    constexpr int ThreadQuerySetWin32StartAddress = 9;
+    const auto query = reinterpret_cast<QueryThread>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    const WindowsHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId));
+    void *start = nullptr;
+    if (!query || !thread.isValid()
+        || query(thread.get(), ThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr) != 0)
+        return QStringLiteral("?");
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS
+                                | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(start), &module))
+        return QStringLiteral("no module");
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    const QString file = QString::fromWCharArray(path, int(length));
+    return QStringLiteral("%1+0x%2")
+        .arg(file.mid(file.lastIndexOf(QLatin1Char('\\')) + 1))
+        .arg(quintptr(start) - quintptr(module), 0, 16);
+}
+
+} // namespace
 
 int threadCount()
 {
-    return int(QDir(QStringLiteral("/proc/self/task"))
-                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                   .size());
+    return forEachThread({});
+}
+
+QString describeThreads()
+{
+    QStringList threads;
+    forEachThread([&](DWORD id) {
+        threads.append(QStringLiteral("%1 from %2").arg(id).arg(startModule(id)));
+    });
+    return threads.join(QStringLiteral(", "));
+}
+
+#else
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+QStringList taskIds()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+int threadCount()
+{
+    return int(taskIds().size());
+}
+
+QString describeThreads()
+{
+    QStringList threads;
+    for (const QString &id : taskIds()) {
+        QFile name(QStringLiteral("/proc/self/task/%1/comm").arg(id));
+        const QByteArray comm = name.open(QIODevice::ReadOnly) ? name.readAll().trimmed() : "?";
+        threads.append(id + QStringLiteral(" named ") + QString::fromLocal8Bit(comm));
+    }
+    return threads.join(QStringLiteral(", "));
 }
 #endif

@@ -46,9 +46,8 @@ SimulatorRegistration::SimulatorRegistration()
 {
     if (!m_file.open())
         qFatal("cannot write the COM registry file");
-    m_file.write(
-        "# the substitute lighting SDK\n{05921124-5057-483E-A037-E9497B523590} " GLINT_SIMULATOR_PATH
-        "\n");
+    m_file.write("# the substitute lighting "
+                 "SDK\n{05921124-5057-483E-A037-E9497B523590} " GLINT_SIMULATOR_PATH "\n");
     m_file.flush();
     setRegistered(true);
 }
