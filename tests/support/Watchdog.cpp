@@ -9,12 +9,14 @@ struct Watchdog::Guard
 {
     std::string what;
     DWORD milliseconds = 0;
+    WindowsHandle running { CreateEventW(nullptr, TRUE, FALSE, nullptr) };
     WindowsHandle disarmed { CreateEventW(nullptr, TRUE, FALSE, nullptr) };
     WindowsHandle thread;
 
     static DWORD WINAPI watch(void *parameter)
     {
         const auto *guard = static_cast<const Guard *>(parameter);
+        SetEvent(guard->running.get());
         if (WaitForSingleObject(guard->disarmed.get(), guard->milliseconds) == WAIT_OBJECT_0)
             return 0;
         std::fprintf(stderr, "watchdog: %s did not finish within %lu ms; ending the process\n",
@@ -32,7 +34,10 @@ Watchdog::Watchdog(std::string what, int milliseconds)
     m_guard->milliseconds = DWORD(milliseconds);
     m_guard->thread =
         WindowsHandle(CreateThread(nullptr, 0, &Guard::watch, m_guard.get(), 0, nullptr));
-    if (!m_guard->disarmed.isValid() || !m_guard->thread.isValid()) {
+    // A new thread runs the DLLs' attach code, under the loader lock, before its own function:
+    // until it is past that, a hang in the loader would hold the watchdog too.
+    if (!m_guard->running.isValid() || !m_guard->disarmed.isValid() || !m_guard->thread.isValid()
+        || WaitForSingleObject(m_guard->running.get(), INFINITE) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "watchdog: cannot start a watchdog for %s\n", m_guard->what.c_str());
         std::fflush(stderr);
         TerminateProcess(GetCurrentProcess(), 3);

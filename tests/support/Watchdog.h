@@ -3,8 +3,8 @@
 //
 // On Windows it ends the process with TerminateProcess. A hang inside the loader lock (a DLL's
 // detach waiting for a thread that must enter the loader to end) stops ExitProcess as well, so
-// nothing that runs detach code may be used. The watchdog's thread is started by the constructor,
-// before the risky call, because starting a thread needs the loader lock too.
+// nothing that runs detach code may be used. The constructor returns once the watchdog's thread
+// runs, so it must come before the risky call: a thread needs the loader lock to start.
 #pragma once
 
 #include <memory>

@@ -81,14 +81,14 @@ int runParent(const char *name)
     const bool announced = waited == WAIT_OBJECT_0 + 1;
     const qint64 riskyAt = clock.elapsed();
     if (announced)
-        waited = WaitForSingleObject(child.get(), StopBoundMs);
+        waited = WaitForSingleObject(child.get(), ExitBoundMs);
     if (waited == WAIT_TIMEOUT) {
         std::fprintf(stderr,
                      announced ? "FAILED: %s: the process did not end within %d ms of its risky "
                                  "step (a hang at unload or exit); terminating it\n"
                                : "FAILED: %s: the case did not end within %d ms (a hang); "
                                  "terminating it\n",
-                     name, announced ? StopBoundMs : CaseBoundMs);
+                     name, announced ? ExitBoundMs : CaseBoundMs);
         TerminateProcess(child.get(), 3);
         WaitForSingleObject(child.get(), INFINITE);
         return 1;

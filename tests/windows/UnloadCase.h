@@ -13,13 +13,15 @@
 // Generous bounds for hangs: a clean stop takes well under the 2 s the host allows, under wine too.
 constexpr int StopBoundMs = 10000;
 constexpr int CaseBoundMs = 120000;
+// The parent's bound after the risky step leaves the child's own watchdog room to report first.
+constexpr int ExitBoundMs = StopBoundMs + 5000;
 
 // The case's body, run in the child; returns the child's exit code.
 using CaseBody = int (*)();
 
 // In the parent (no "--child" argument): starts this program again as the child, waits for it
 // at most CaseBoundMs, and after the child has announced its risky step (announceRiskyStep) at
-// most StopBoundMs more; ends it with TerminateProcess and fails when a bound is passed, and fails
+// most ExitBoundMs more; ends it with TerminateProcess and fails when a bound is passed, and fails
 // unless it exits with 0. In the child: makes the QCoreApplication the host would have, a message
 // handler that shows Qt's log lines, registers the substitute SDK, and runs the body.
 int runUnloadCase(int argc, char **argv, const char *name, CaseBody body);
