@@ -59,23 +59,19 @@ GlintSdkController::~GlintSdkController()
 
 void GlintSdkController::initialize()
 {
-    GlintSdkWorker *target = worker.get();
-    QMetaObject::invokeMethod(
-        target,
-        [target] {
-            runRequest("GlintSdkWorker::initialize()", [target] { target->initialize(); });
-        },
-        Qt::QueuedConnection);
+    post("GlintSdkWorker::initialize()", &GlintSdkWorker::initialize);
 }
 
 void GlintSdkController::uninitialize()
 {
+    post("GlintSdkWorker::uninitialize()", &GlintSdkWorker::uninitialize);
+}
+
+void GlintSdkController::post(const char *name, void (GlintSdkWorker::*request)())
+{
     GlintSdkWorker *target = worker.get();
     QMetaObject::invokeMethod(
-        target,
-        [target] {
-            runRequest("GlintSdkWorker::uninitialize()", [target] { target->uninitialize(); });
-        },
+        target, [name, target, request] { runRequest(name, [&] { (target->*request)(); }); },
         Qt::QueuedConnection);
 }
 

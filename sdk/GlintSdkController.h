@@ -41,6 +41,9 @@ Q_SIGNALS:
     void enumerationCompleted();
 
 private:
+    // Queues one connection request to the worker thread; returns at once.
+    void post(const char *name, void (GlintSdkWorker::*request)());
+
     // Declared first, released last: the module stays mapped until the worker thread is gone.
     ModuleLifetime::ModuleReference m_moduleReference;
     std::unique_ptr<GlintSdkWorker> worker;
