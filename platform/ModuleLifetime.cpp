@@ -71,6 +71,10 @@ void SystemThread::waitForExit() noexcept
 } // namespace ModuleLifetime
 
 #else
+#include <ctime>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace ModuleLifetime {
 
@@ -83,9 +87,26 @@ ModuleReference::ModuleReference() noexcept = default;
 ModuleReference::~ModuleReference() = default;
 SystemThread::~SystemThread() = default;
 
-void SystemThread::captureCurrent() noexcept { }
+void SystemThread::captureCurrent() noexcept
+{
+    m_threadId = static_cast<long>(syscall(SYS_gettid));
+}
 
-void SystemThread::waitForExit() noexcept { }
+void SystemThread::waitForExit() noexcept
+{
+    if (m_threadId == 0)
+        return;
+    // Qt's threads are detached, so there is nothing to join. The kernel keeps the id until the
+    // thread has run its key destructors (Qt's drops the thread's own reference to its QThreadData
+    // there) and ended; signal 0 only asks whether it is still there.
+    // Bounded, for a stop reached from dlclose: never a hang, at worst the old behaviour.
+    const pid_t process = getpid();
+    for (int polls = 0; polls < 25000 && syscall(SYS_tgkill, process, m_threadId, 0) == 0;
+         ++polls) {
+        timespec pause { 0, 200 * 1000 };
+        nanosleep(&pause, nullptr);
+    }
+}
 
 } // namespace ModuleLifetime
 

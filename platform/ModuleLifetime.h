@@ -43,7 +43,11 @@ public:
     void waitForExit() noexcept;
 
 private:
+#ifdef _WIN32
     void *m_handle = nullptr;
+#else
+    long m_threadId = 0; // the kernel's id of the thread
+#endif
 };
 
 } // namespace ModuleLifetime
