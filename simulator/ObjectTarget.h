@@ -16,6 +16,7 @@ struct ObjectTarget
     int board = -1;
     int light = -1;
     std::uint64_t generation = 0; // the scenario the object belongs to
+    std::uint64_t service = 0; // the life of the vendor's service the object was handed out in
     ThreadId apartment = 0;
 
     // The same target for a child object.

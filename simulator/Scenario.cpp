@@ -73,23 +73,38 @@ bool readFault(const QJsonObject &object, int place, FaultRule *fault, QString *
     fault->object = object.value(QLatin1String("object")).toString();
     fault->method = object.value(QLatin1String("method")).toString();
     qint64 number = 0;
-    if (object.contains(QLatin1String("result"))) {
-        // Only failures: a success code here would make the rule a silent no-op.
-        if (!readInteger(object.value(QLatin1String("result")), &number)
-            || (number >= 0 && number <= 0x7FFFFFFF))
+    const bool stalls = object.contains(QLatin1String("blockMs"))
+        || object.value(QLatin1String("pump")).toBool();
+    if (object.contains(QLatin1String("result")) || stalls) {
+        // Only failures, unless the rule blocks or pumps: a success code alone would make the
+        // rule a silent no-op. "ok" lets a blocking call do its work afterwards.
+        const QJsonValue result = object.value(QLatin1String("result"));
+        if (stalls && (result.isUndefined() || result == QLatin1String("ok")))
+            fault->result = S_OK;
+        else if (!readInteger(result, &number) || (number >= 0 && number <= 0x7FFFFFFF))
             return fail(error, where + QStringLiteral(": \"result\" must be a failure HRESULT"));
-        fault->result = static_cast<HRESULT>(static_cast<quint32>(number));
+        else
+            fault->result = static_cast<HRESULT>(static_cast<quint32>(number));
     }
-    if (object.contains(QLatin1String("call"))) {
-        if (!readInteger(object.value(QLatin1String("call")), &number) || number < 0)
-            return fail(error, where + QStringLiteral(": \"call\" must be >= 0"));
-        fault->call = int(number);
+    const struct
+    {
+        const char *name;
+        int *field;
+        qint64 minimum;
+    } integers[] = { { "call", &fault->call, 0 },       { "index", &fault->index, -1 },
+                     { "times", &fault->times, 0 },     { "forMs", &fault->forMs, 0 },
+                     { "blockMs", &fault->blockMs, -1 } };
+    for (const auto &integer : integers) {
+        const QJsonValue value = object.value(QLatin1String(integer.name));
+        if (value.isUndefined())
+            continue;
+        if (!readInteger(value, &number) || number < integer.minimum || number > 0x7FFFFFFF)
+            return fail(error, where + QStringLiteral(": \"%1\" must be an integer >= %2")
+                                           .arg(QLatin1String(integer.name))
+                                           .arg(integer.minimum));
+        *integer.field = int(number);
     }
-    if (object.contains(QLatin1String("index"))) {
-        if (!readInteger(object.value(QLatin1String("index")), &number) || number < -1)
-            return fail(error, where + QStringLiteral(": \"index\" must be >= -1"));
-        fault->index = int(number);
-    }
+    fault->pump = object.value(QLatin1String("pump")).toBool();
     return true;
 }
 

@@ -21,10 +21,15 @@ struct GLINT_SIMULATOR_EXPORT BoardScenario
     static BoardScenario withLights(const QString &name, int count, int type = 0x10000);
 };
 
-// A failure to inject. The object is named as in the journal, each part may be "*":
-// "sdk", "devices", "board:B", "lights:B", "light:B:L" (B the board's place in the scenario, L the
-// light's index on it). call counts the calls matching object, method and index from 1; 0 fails
-// every one. index restricts get_Item to one index; -1 matches any.
+// A failure, a stall or a pump to inject. The object is named as in the journal, each part may be
+// "*": "sdk", "devices", "board:B", "lights:B", "light:B:L" (B the board's place in the scenario,
+// L the light's index on it); the method "create" is the SDK object's creation. call counts the
+// calls matching object, method and index from 1; 0 matches every one. index restricts get_Item
+// to one index; -1 matches any. times limits the rule to the first that many matching calls, forMs
+// to the first that many milliseconds of the scenario (0: no limit). A matching call blocks
+// blockMs first (BlockUntilReleased: until releaseBlockedCalls()), runs its thread's pending
+// events if pump is set (as a COM apartment does while it waits), then fails with result, or
+// does its work when result is S_OK.
 struct GLINT_SIMULATOR_EXPORT FaultRule
 {
     QString object;
@@ -32,6 +37,12 @@ struct GLINT_SIMULATOR_EXPORT FaultRule
     HRESULT result = static_cast<HRESULT>(0x80004005u);
     int call = 0;
     int index = -1;
+    int times = 0;
+    int forMs = 0;
+    int blockMs = 0;
+    bool pump = false;
+
+    static constexpr int BlockUntilReleased = -1;
 };
 
 struct GLINT_SIMULATOR_EXPORT Scenario
@@ -42,7 +53,7 @@ struct GLINT_SIMULATOR_EXPORT Scenario
 
     // One board as the SDK names the motherboard, with eight lights.
     static Scenario defaultScenario();
-    // Parses the JSON format described in docs/SCENARIOS.md; on error returns false and says why.
+    // Parses the JSON format described in README.md; on error returns false and says why.
     static bool fromJson(const QByteArray &json, Scenario *scenario, QString *error);
     static bool fromFile(const QString &path, Scenario *scenario, QString *error);
 };

@@ -45,6 +45,10 @@ simulator::FaultSetup toSetup(const FaultRule &fault)
     setup.result = fault.result;
     setup.call = fault.call;
     setup.index = fault.index;
+    setup.times = fault.times;
+    setup.forMs = fault.forMs;
+    setup.blockMs = fault.blockMs;
+    setup.pump = fault.pump;
     return setup;
 }
 
@@ -56,6 +60,10 @@ FaultRule fromSetup(const simulator::FaultSetup &fault)
     rule.result = fault.result;
     rule.call = fault.call;
     rule.index = fault.index;
+    rule.times = fault.times;
+    rule.forMs = fault.forMs;
+    rule.blockMs = fault.blockMs;
+    rule.pump = fault.pump;
     return rule;
 }
 

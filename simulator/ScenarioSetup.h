@@ -26,10 +26,17 @@ struct FaultSetup
 {
     std::string object;
     std::string method;
-    HRESULT result = static_cast<HRESULT>(0x80004005u);
+    HRESULT result = static_cast<HRESULT>(0x80004005u); // S_OK: the call only blocks or pumps
     int call = 0;
     int index = -1;
+    int times = 0;
+    int forMs = 0;
+    int blockMs = 0;
+    bool pump = false;
 };
+
+// FaultSetup::blockMs for a call that blocks until SimulatorState::releaseBlockedCalls().
+constexpr int BlockUntilReleased = -1;
 
 struct ScenarioSetup
 {

@@ -40,7 +40,10 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        ComPtr<IGlintSdk2> sdk = ComPtr<IGlintSdk2>::adopt(createSimulatedSdk());
+        ComPtr<IGlintSdk2> sdk;
+        const HRESULT hr = createSimulatedSdk(sdk.receive());
+        if (FAILED(hr))
+            return hr;
         return sdk->QueryInterface(riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override

@@ -303,11 +303,19 @@ protected:
 
 } // namespace
 
-IGlintSdk2 *createSimulatedSdk()
+HRESULT createSimulatedSdk(IGlintSdk2 **sdk)
 {
+    *sdk = nullptr;
     Target target;
     target.kind = Target::Sdk;
     target.generation = SimulatorState::instance().generation();
+    target.service = SimulatorState::instance().serviceEpoch();
     target.apartment = simulator::currentThreadId();
-    return new SimulatedSdk(target);
+    // Creation is a call too: a fault can fail it ("class not registered", a failing server) or
+    // make it block, as a vendor service that is still starting does.
+    Call call(target, "create");
+    if (FAILED(call.injected()))
+        return call.injected();
+    *sdk = new SimulatedSdk(target);
+    return call.finish(S_OK);
 }

@@ -9,5 +9,6 @@
 
 #include <vector>
 
-// Creates the SDK object for the calling thread's apartment, with one reference for the caller.
-IGlintSdk2 *createSimulatedSdk();
+// Creates the SDK object for the calling thread's apartment, with one reference for the caller;
+// null and the failure when a fault fails the creation.
+HRESULT createSimulatedSdk(IGlintSdk2 **sdk);

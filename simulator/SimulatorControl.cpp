@@ -3,7 +3,19 @@
 #include "ScenarioConversion.h"
 #include "SimulatorState.h"
 
+#include <QCoreApplication>
+
 namespace {
+
+#ifndef _WIN32
+// What a waiting COM apartment does on Windows, where the thread's messages carry Qt's posted
+// events: here the posted events are delivered directly.
+void deliverPostedEvents()
+{
+    QCoreApplication::sendPostedEvents();
+}
+const bool g_pumpSet = (simulator::setThreadEventPump(&deliverPostedEvents), true);
+#endif
 
 simulator::SimulatorState &state()
 {
@@ -47,6 +59,21 @@ void SimulatorControl::clearFaults()
 void SimulatorControl::setApplyDelay(int board, int milliseconds)
 {
     state().setApplyDelay(board, milliseconds);
+}
+
+void SimulatorControl::releaseBlockedCalls()
+{
+    state().releaseBlockedCalls();
+}
+
+int SimulatorControl::blockedCalls() const
+{
+    return state().blockedCalls();
+}
+
+void SimulatorControl::restartService()
+{
+    state().restartService();
 }
 
 void SimulatorControl::setJournalEnabled(bool enabled)

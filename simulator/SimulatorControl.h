@@ -37,6 +37,12 @@ public:
     void addFault(const FaultRule &fault);
     void clearFaults();
     void setApplyDelay(int board, int milliseconds);
+    // Lets every call a fault blocks go on, and drops the faults that block until released.
+    void releaseBlockedCalls();
+    // Calls a fault blocks right now: a test waits for its stall to have begun.
+    int blockedCalls() const;
+    // The vendor's service restarts: every object handed out so far answers RPC_E_DISCONNECTED.
+    void restartService();
 
     // The journal costs an allocation or more per call; benchmarks turn it off.
     void setJournalEnabled(bool enabled);

@@ -1,6 +1,21 @@
 #include "SimulatorState.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace simulator {
+namespace {
+
+constexpr HRESULT RpcDisconnected = static_cast<HRESULT>(0x80010108u);
+
+std::int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 SimulatorState &SimulatorState::instance()
 {
@@ -64,6 +79,10 @@ void SimulatorState::setScenario(const ScenarioSetup &setup)
     m_startCalls = 0;
     m_stopCalls = 0;
     m_foreignCalls = 0;
+    m_scenarioStartMs = nowMs();
+    // A call blocked by the scenario before must not hang the next one.
+    ++m_releases;
+    m_released.notifyAll();
 }
 
 ScenarioSetup SimulatorState::scenario() const
@@ -93,6 +112,57 @@ void SimulatorState::setApplyDelay(int board, int milliseconds)
         m_boards[std::size_t(board)].applyDelayMs = milliseconds;
         m_scenario.boards[std::size_t(board)].applyDelayMs = milliseconds;
     }
+}
+
+void SimulatorState::releaseBlockedCalls()
+{
+    SimulatorLocker lock(m_lock);
+    ++m_releases;
+    m_faults.erase(std::remove_if(m_faults.begin(), m_faults.end(),
+                                  [](const ActiveFault &fault) {
+                                      return fault.rule.blockMs == BlockUntilReleased;
+                                  }),
+                   m_faults.end());
+    m_released.notifyAll();
+}
+
+int SimulatorState::blockedCalls() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_blockedCalls;
+}
+
+void SimulatorState::restartService()
+{
+    SimulatorLocker lock(m_lock);
+    ++m_serviceEpoch;
+}
+
+std::uint64_t SimulatorState::serviceEpoch() const
+{
+    SimulatorLocker lock(m_lock);
+    return m_serviceEpoch;
+}
+
+void SimulatorState::block(int milliseconds)
+{
+    SimulatorLocker lock(m_lock);
+    const std::uint64_t release = m_releases;
+    const std::int64_t deadline = nowMs() + milliseconds;
+    ++m_blockedCalls;
+    for (;;) {
+        if (m_releases != release)
+            break;
+        if (milliseconds == BlockUntilReleased) {
+            m_released.wait(m_lock, -1);
+            continue;
+        }
+        const std::int64_t left = deadline - nowMs();
+        if (left <= 0)
+            break;
+        m_released.wait(m_lock, int(left));
+    }
+    --m_blockedCalls;
 }
 
 void SimulatorState::setJournalEnabled(bool enabled)
@@ -273,17 +343,38 @@ void SimulatorState::stopped()
 HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *method, int index)
 {
     countForeign(target);
-    SimulatorLocker lock(m_lock);
     HRESULT result = S_OK;
-    for (ActiveFault &fault : m_faults) {
-        if (fault.rule.method != method
-            || (fault.rule.index >= 0 && fault.rule.index != index && index != NoArgument)
-            || !objectMatches(fault.rule.object, target))
-            continue;
-        ++fault.matches;
-        if (result == S_OK && (fault.rule.call == 0 || fault.rule.call == fault.matches))
-            result = fault.rule.result;
+    int blockMs = 0;
+    bool pump = false;
+    {
+        SimulatorLocker lock(m_lock);
+        if (target.service != m_serviceEpoch)
+            return RpcDisconnected;
+        const std::int64_t elapsed = nowMs() - m_scenarioStartMs;
+        for (ActiveFault &fault : m_faults) {
+            const FaultSetup &rule = fault.rule;
+            if (rule.method != method
+                || (rule.index >= 0 && rule.index != index && index != NoArgument)
+                || !objectMatches(rule.object, target))
+                continue;
+            ++fault.matches;
+            if ((rule.call != 0 && rule.call != fault.matches)
+                || (rule.times > 0 && fault.matches > rule.times)
+                || (rule.forMs > 0 && elapsed >= rule.forMs))
+                continue;
+            if (result == S_OK && FAILED(rule.result))
+                result = rule.result;
+            if (rule.blockMs == BlockUntilReleased || blockMs == BlockUntilReleased)
+                blockMs = BlockUntilReleased;
+            else
+                blockMs = std::max(blockMs, rule.blockMs);
+            pump = pump || rule.pump;
+        }
     }
+    if (blockMs != 0)
+        block(blockMs);
+    if (pump)
+        pumpThreadEvents();
     return result;
 }
 

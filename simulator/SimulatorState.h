@@ -40,6 +40,12 @@ public:
     void addFault(const FaultSetup &fault);
     void clearFaults();
     void setApplyDelay(int board, int milliseconds);
+    // Lets every call that a fault blocks go on, and drops the faults that block until released.
+    void releaseBlockedCalls();
+    // Calls blocked by a fault right now.
+    int blockedCalls() const;
+    // The vendor's service restarts: every object handed out so far answers RPC_E_DISCONNECTED.
+    void restartService();
 
     void setJournalEnabled(bool enabled);
     std::vector<JournalEntry> journal() const;
@@ -72,6 +78,7 @@ public:
         countForeign(target);
     }
     std::uint64_t generation() const;
+    std::uint64_t serviceEpoch() const;
     std::vector<int> boardsOfType(std::uint64_t generation, int type) const;
     bool boardName(const ObjectTarget &target, std::u16string *name) const;
     bool lightCount(const ObjectTarget &target, int *count) const;
@@ -83,8 +90,9 @@ public:
     bool apply(const ObjectTarget &target);
     void started();
     void stopped();
-    // A call begins: counts it if it comes from a foreign thread and gives the failure a matching
-    // fault injects, or S_OK.
+    // A call begins: counts it if it comes from a foreign thread, blocks and pumps as matching
+    // faults say, and gives the failure one injects (RPC_E_DISCONNECTED for an object of an
+    // earlier life of the service), or S_OK.
     HRESULT callStarted(const ObjectTarget &target, const char *method, int index);
     // A call ends: journals it with the arguments that are not NoArgument.
     void callFinished(const ObjectTarget &target, const char *method, int index, int argument,
@@ -126,6 +134,7 @@ private:
     // Null for an object of an earlier scenario or a board or light the scenario does not have.
     // The caller holds the lock.
     const BoardState *board(const ObjectTarget &target) const;
+    void block(int milliseconds);
     // One board's colours as the put_ calls left them or as its last Apply showed them.
     std::vector<SimulatedColour> colours(int board, SimulatedColour LightState::*which) const;
     const LightState *light(const ObjectTarget &target) const;
@@ -133,7 +142,12 @@ private:
     LightState *light(const ObjectTarget &target);
 
     mutable SimulatorLock m_lock;
+    SimulatorCondition m_released;
     std::uint64_t m_generation = 1;
+    std::uint64_t m_serviceEpoch = 1;
+    std::uint64_t m_releases = 0;
+    int m_blockedCalls = 0;
+    std::int64_t m_scenarioStartMs = 0;
     ScenarioSetup m_scenario;
     std::vector<BoardState> m_boards;
     std::vector<ActiveFault> m_faults;

@@ -9,7 +9,12 @@
 #include <pthread.h>
 #endif
 
+#include <atomic>
+
 namespace simulator {
+namespace {
+std::atomic<void (*)()> g_eventPump { nullptr };
+} // namespace
 
 ThreadId currentThreadId()
 {
@@ -31,6 +36,24 @@ void sleepMilliseconds(int milliseconds)
     // A signal cuts the sleep short; finish the rest of it.
     while (nanosleep(&left, &left) != 0 && errno == EINTR) { }
 #endif
+}
+
+void setThreadEventPump(void (*pump)())
+{
+    g_eventPump.store(pump);
+}
+
+void pumpThreadEvents()
+{
+#ifdef _WIN32
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+#endif
+    if (void (*pump)() = g_eventPump.load())
+        pump();
 }
 
 } // namespace simulator
