@@ -1,0 +1,258 @@
+// Hosts that meet the plug-in's lifetime at its edges: a last table given back while the
+// subscribing thread delivers the plug-in's notification, or while a callback waits for a lock the
+// returning thread holds; an unload or an exit while the worker is inside the SDK; a callback that
+// ends its session and starts a new one. Each interleaving is forced by a handshake of the test's
+// own; ctest runs each case in a process of its own, under a watchdog, since a hang or a crash
+// there ends the process.
+#include "HostFixture.h"
+#include "Watchdog.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#ifndef _WIN32
+#include <dlfcn.h>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+constexpr int CaseBoundMs = 60000;
+
+// Holds the subscribing thread once Qt has taken the first queued call of the plug-in off its
+// queue, before it is delivered, until the host has finished what it does meanwhile.
+class DeliveryHold : public QObject
+{
+public:
+    std::promise<void> taken;
+    std::shared_future<void> release;
+
+protected:
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall && !m_held) {
+            m_held = true;
+            taken.set_value();
+            release.wait_for(std::chrono::seconds(5));
+        }
+        return QObject::eventFilter(receiver, event);
+    }
+
+private:
+    bool m_held = false;
+};
+
+// A host call after the session lets the plug-in finish what it left for later.
+void touchThePlugin(PluginLibrary &plugin)
+{
+    plugin.freeTable(plugin.newTable());
+}
+
+} // namespace
+
+using LifetimeFault = HostFixture;
+
+// The subscribing thread has taken the plug-in's queued completion and not yet delivered it when
+// another thread gives back the last table: what Qt delivers it to must still be there.
+TEST_F(LifetimeFault, LastTableBackWhileTheSubscribingThreadDeliversTheCompletion)
+{
+    const Watchdog watchdog("the delivery case", CaseBoundMs);
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    DeliveryHold hold;
+    std::promise<void> returned;
+    hold.release = returned.get_future().share();
+    QCoreApplication::instance()->installEventFilter(&hold);
+    std::thread host([&] {
+        hold.taken.get_future().wait();
+        plugin->freeLoadTable();
+        returned.set_value();
+    });
+    table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    table().setPluginMode(2);
+    EXPECT_TRUE(runEventsUntil([&] {
+        return hold.release.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }));
+    host.join();
+    runPendingEvents(100);
+    QCoreApplication::instance()->removeEventFilter(&hold);
+    EXPECT_EQ(recorder.count(), 0); // the session had ended before the report
+    touchThePlugin(*plugin);
+}
+
+// The host gives back its last table on a thread that holds the host's own lock, while its
+// callback, called by the plug-in's notification on the subscribing thread, waits for that lock.
+TEST_F(LifetimeFault, LastTableBackUnderAHostLockThatTheCallbackWaitsFor)
+{
+    const Watchdog watchdog("the host lock case", CaseBoundMs);
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    std::mutex deviceListLock;
+    std::promise<void> inCallback;
+    recorder.onNotification = [&](const char *) {
+        inCallback.set_value();
+        const std::lock_guard<std::mutex> wait(deviceListLock);
+    };
+    std::chrono::steady_clock::duration returnTook {};
+    std::thread host([&] {
+        const std::lock_guard<std::mutex> held(deviceListLock);
+        inCallback.get_future().wait();
+        const auto start = std::chrono::steady_clock::now();
+        plugin->freeLoadTable();
+        returnTook = std::chrono::steady_clock::now() - start;
+    });
+    subscribeAndRun();
+    host.join();
+    EXPECT_LT(returnTook, std::chrono::seconds(3));
+    EXPECT_TRUE(runEventsUntil([&] { return control.liveObjects() == 0; }, 5000));
+    touchThePlugin(*plugin);
+}
+
+// A callback gives back the last table, takes a new one and subscribes again: the new session
+// must work once the outer notification has returned.
+TEST_F(LifetimeFault, ACallbackThatEndsItsSessionAndStartsANewOneKeepsTheNewOne)
+{
+    const Watchdog watchdog("the new session case", CaseBoundMs);
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    TalvernPluginInstance *fresh = nullptr;
+    HostCallbackRecorder second;
+    recorder.onNotification = [&](const char *) {
+        if (fresh)
+            return;
+        plugin->freeLoadTable();
+        fresh = plugin->newTable();
+        fresh->subscribe(&second, &HostCallbackRecorder::callback);
+    };
+    subscribeAndRun();
+    ASSERT_NE(fresh, nullptr);
+    ASSERT_TRUE(runEventsUntil([&] { return second.count() >= 1; }));
+    runPendingEvents(100);
+    const char *id = norvaneMotherboardId.constData();
+    TalvernPluginDeviceInfo *info = fresh->getDeviceInfo(id);
+    EXPECT_NE(info, nullptr);
+    fresh->freeDeviceInfo(info);
+    const TalvernPluginLedColor frame[] = { { firstMotherboardLed + 1, 1, 2, 3 } };
+    fresh->setLedsColors(id, 1, frame);
+    EXPECT_EQ(control.latchedColours(0).value(1), (SimulatedColour { 1, 2, 3 }));
+    const int starts = control.startCalls();
+    fresh->setPluginMode(1);
+    fresh->setPluginMode(2);
+    EXPECT_TRUE(runEventsUntil([&] { return control.startCalls() == starts + 1; }));
+    fresh->unsubscribe();
+    plugin->freeTable(fresh);
+    EXPECT_TRUE(waitForStop(control.startCalls()));
+}
+
+#ifndef _WIN32
+
+namespace {
+
+// Set by the unload-hook library's destructor to run while the dynamic loader unloads it.
+using UnloadHook = void (*)(void (*)());
+std::function<void()> g_whileUnloading;
+void runWhileUnloading()
+{
+    g_whileUnloading();
+}
+
+} // namespace
+
+// The host unloads the library without giving its table back while the worker is on its way into
+// the SDK's creation, which needs the dynamic loader: the unload must not wait for the worker
+// under the loader's lock. The registry file the COM layer reads at each creation is a pipe that is
+// written only once the loader runs the unload.
+TEST(LifetimeFaultLinux, UnloadWithoutTheTableBackWhileTheWorkerLoadsTheSdk)
+{
+    const Watchdog watchdog("the unload under the loader lock", CaseBoundMs);
+    const QByteArray registry = qgetenv("COMPAT_INPROC_SERVERS");
+    QFile registryFile(QString::fromLocal8Bit(registry));
+    ASSERT_TRUE(registryFile.open(QIODevice::ReadOnly));
+    const QByteArray registration = registryFile.readAll();
+    const QByteArray pipe = registry + ".pipe";
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    qputenv("COMPAT_INPROC_SERVERS", pipe);
+
+    void *plugin = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(plugin, nullptr) << dlerror();
+    const auto getInstance = reinterpret_cast<decltype(&TalvernPluginGetInstance)>(
+        dlsym(plugin, TALVERN_PLUGIN_GET_INSTANCE));
+    const TalvernPluginInstance *table = getInstance();
+    HostCallbackRecorder recorder;
+    table->subscribe(&recorder, &HostCallbackRecorder::callback);
+    table->setPluginMode(2); // the worker now waits to read the registry
+
+    std::promise<void> unloading;
+    std::thread writer([&] {
+        unloading.get_future().wait();
+        QFile fifo(QString::fromLocal8Bit(pipe));
+        if (fifo.open(QIODevice::WriteOnly))
+            fifo.write(registration);
+    });
+    void *hook = dlopen(GLINT_UNLOAD_HOOK_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(hook, nullptr) << dlerror();
+    g_whileUnloading = [&] {
+        unloading.set_value();
+        dlclose(plugin); // under the loader's lock, as a host's unload from a destructor runs
+    };
+    reinterpret_cast<UnloadHook>(dlsym(hook, "setUnloadHook"))(&runWhileUnloading);
+    dlclose(hook);
+    writer.join();
+    unlink(pipe.constData());
+    qputenv("COMPAT_INPROC_SERVERS", registry);
+    // The worker still runs: its module stays in the process until the process ends.
+    void *stillThere = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(stillThere, nullptr);
+    if (stillThere)
+        dlclose(stillThere);
+}
+
+namespace {
+
+constexpr int boardsAtExit = 6;
+
+// Registered before the plug-in is loaded, so it runs after the plug-in's own static destructors:
+// the worker, released from the SDK now, goes on enumerating while the process ends.
+void letTheWorkerRunDuringExit()
+{
+    SimulatorControl &control = SimulatorControl::instance();
+    control.releaseBlockedCalls();
+    const QString lastBoard = QStringLiteral("board:%1").arg(boardsAtExit - 1);
+    runEventsUntil([&] { return control.countCalls(lastBoard, QStringLiteral("get_Lights")); },
+                   10000);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+// The process exits while the worker is in the middle of the enumeration: what the worker reads
+// on its way must not have been destroyed by the exit.
+TEST(LifetimeFaultLinux, ExitDuringTheEnumeration)
+{
+    const Watchdog watchdog("the exit during the enumeration", CaseBoundMs);
+    std::atexit(&letTheWorkerRunDuringExit);
+    QVector<BoardScenario> boards;
+    for (int i = 0; i < boardsAtExit; ++i)
+        boards.append(BoardScenario::withLights(QStringLiteral("Board %1").arg(i), 8));
+    // The second board's name comes late: the exit begins while the worker waits for it, after
+    // the first board was built, and its static destructors run before the name arrives.
+    FaultRule slowName;
+    slowName.object = QStringLiteral("board:1");
+    slowName.method = QStringLiteral("get_Name");
+    slowName.result = S_OK;
+    slowName.blockMs = 500;
+    useScenario(boards, { slowName });
+    SimulatorControl &control = SimulatorControl::instance();
+    auto *plugin = new PluginLibrary; // never unloaded: the process exits with it
+    ASSERT_TRUE(plugin->isLoaded());
+    HostCallbackRecorder recorder;
+    plugin->table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    plugin->table().setPluginMode(2);
+    ASSERT_TRUE(runEventsUntil([&] { return control.blockedCalls() == 1; }));
+    std::exit(0);
+}
+
+#endif
