@@ -1,12 +1,13 @@
 #include "BoundaryLog.h"
 
 #include "HostCallGuard.h"
-
-Q_LOGGING_CATEGORY(boundaryCategory, "vesk.plugin.glint_mb_dll", QtDebugMsg)
+#include "platform/ModuleLifetime.h"
 
 const QLoggingCategory &boundaryLog()
 {
-    return boundaryCategory();
+    static const ModuleLifetime::ModuleStatic<QLoggingCategory> category("vesk.plugin.glint_mb_dll",
+                                                                         QtDebugMsg);
+    return category.get();
 }
 
 void logRefusedHostCall(const char *operation, const std::exception *error) noexcept

@@ -1,4 +1,5 @@
 // The per-frame path: one contiguous copy of the host's entries, handed to the worker thread.
+#include "ControllerLifecycle.h"
 #include "HostCallGuard.h"
 #include "LedColourFrame.h"
 #include "PluginState.h"
@@ -8,23 +9,24 @@
 #include <cstring>
 
 // Frames that cannot be read safely (null id, negative count, null entries with a positive count),
-// that arrive before the first subscription or after a stop, or that cannot be copied or handed
-// over are dropped: the host's call returns normally.
+// that arrive before the first subscription or after a stop, while the SDK stalls, or that cannot
+// be copied or handed over are dropped: the host's call returns normally, after at most the stall
+// bound.
 void TALVERN_CDECL TalvernPluginSetLedsColors(const char *deviceId, int32_t count,
                                               const TalvernPluginLedColor *colors)
 {
     if (!deviceId || count < 0 || (count > 0 && !colors))
         return;
-    const ControllerUse use;
-    GlintSdkController *controller = use.controller();
-    if (!controller)
-        return;
     guardHostCall("TalvernPluginSetLedsColors", [&] {
+        const ControllerLifecycle::Use use =
+            ControllerLifecycle::instance().use(ControllerLifecycle::UseKind::Frame);
+        if (!use)
+            return;
         LedColourFrame frame;
         if (count > 0) {
             frame.resize(count);
             std::memcpy(frame.data(), colors, std::size_t(count) * sizeof(TalvernPluginLedColor));
         }
-        controller->setLedsColors(deviceId, frame);
+        use->setLedsColors(deviceId, frame);
     });
 }

@@ -1,6 +1,7 @@
 // Slots 0 and 4: the device's shared description turned into a new tree of host records. The
 // lookup only takes a reference; the conversion runs outside any lock. Any block the heap cannot
 // supply, or anything thrown, gives null, after freeing what was already made.
+#include "ControllerLifecycle.h"
 #include "HostCallGuard.h"
 #include "HostMemory.h"
 #include "HostRecordRelease.h"
@@ -35,12 +36,12 @@ SharedDeviceDescription knownDescription(const char *deviceId)
 {
     if (!deviceId)
         return nullptr;
-    const ControllerUse use;
-    GlintSdkController *controller = use.controller();
-    if (!controller)
+    const ControllerLifecycle::Use use =
+        ControllerLifecycle::instance().use(ControllerLifecycle::UseKind::Lookup);
+    if (!use)
         return nullptr;
     // The lookup reads the id while the host's string is alive: no copy needed.
-    return controller->deviceDescription(QByteArray::fromRawData(deviceId, int(qstrlen(deviceId))));
+    return use->deviceDescription(QByteArray::fromRawData(deviceId, int(qstrlen(deviceId))));
 }
 
 // Owns a tree under construction until it is handed to the host.

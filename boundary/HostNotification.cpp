@@ -1,19 +1,18 @@
 #include "BoundaryLog.h"
+#include "ControllerLifecycle.h"
 #include "HostCallGuard.h"
 #include "PluginState.h"
 #include "TableOperations.h"
-#include "sdk/GlintSdkController.h"
 
 void notifyHostAboutCurrentConnectedDevices()
 {
     // Runs from the controller's signal inside Qt's event loop, or from a subscription: nothing
     // may unwind out of it.
-    const NotificationScope scope; // first: a stop asked for in here runs after the use below
     guardHostCall("notifyHostAboutCurrentConnectedDevices", [] {
-        const ControllerUse use;
-        GlintSdkController *controller = use.controller();
-        if (!controller)
-            return; // stopping: there is nobody left to report to
+        const ControllerLifecycle::Use use =
+            ControllerLifecycle::instance().use(ControllerLifecycle::UseKind::Notification);
+        if (!use)
+            return; // stopped: there is nobody left to report to
         const HostSubscriber subscriber = currentSubscriber();
         if (g_currentPluginMode != PluginModeRunning || !subscriber.callback
             || !subscriber.context) {
@@ -24,8 +23,11 @@ void notifyHostAboutCurrentConnectedDevices()
                 << "; g_context:" << subscriber.context;
             return;
         }
-        const QList<QByteArray> ids = controller->connectedDeviceIds();
+        const QList<QByteArray> ids = use->connectedDeviceIds();
         for (const QByteArray &id : ids) {
+            // A callback may have ended the session: its devices are gone with it.
+            if (!use.isCurrent())
+                break;
             // Read afresh for every report: the callback itself may unsubscribe or subscribe
             // again; a report always pairs a callback with its own context.
             const HostSubscriber current = currentSubscriber();

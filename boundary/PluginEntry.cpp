@@ -1,12 +1,35 @@
 // The four exports. Every table is a new block. The host giving back its last table is the last
 // moment its calling order offers before it unloads the library, and one outside any loader
-// lock: the worker is stopped there (PluginState.h).
+// lock: the controller is stopped there (ControllerLifecycle.h).
+#include "ControllerLifecycle.h"
+#include "HostCallGuard.h"
 #include "HostMemory.h"
 #include "HostRecordRelease.h"
-#include "PluginState.h"
 #include "TableOperations.h"
 
 #include <cstdlib>
+
+namespace {
+
+TalvernPluginInstance *newInstance()
+{
+    ControllerLifecycle &lifecycle = ControllerLifecycle::instance(); // may throw: nothing made yet
+    auto *instance = allocateHostArray<TalvernPluginInstance>(1);
+    if (!instance)
+        return nullptr;
+    instance->getDeviceInfo = &TalvernPluginGetDeviceInfo;
+    instance->setLedsColors = &TalvernPluginSetLedsColors;
+    instance->subscribe = &TalvernPluginSubscribe;
+    instance->unsubscribe = &TalvernPluginUnsubscribe;
+    instance->getDeviceView = &TalvernPluginGetDeviceView;
+    instance->freeDeviceInfo = &TalvernPluginFreeDeviceInfo;
+    instance->freeDeviceView = &TalvernPluginFreeDeviceView;
+    instance->setPluginMode = &TalvernPluginSetPluginMode;
+    lifecycle.tableHandedOut();
+    return instance;
+}
+
+} // namespace
 
 extern "C" {
 
@@ -22,19 +45,8 @@ TALVERN_EXPORT int32_t TALVERN_CDECL TalvernPluginGetFeatures(void)
 
 TALVERN_EXPORT TalvernPluginInstance *TALVERN_CDECL TalvernPluginGetInstance(void)
 {
-    auto *instance = allocateHostArray<TalvernPluginInstance>(1);
-    if (!instance)
-        return nullptr;
-    instance->getDeviceInfo = &TalvernPluginGetDeviceInfo;
-    instance->setLedsColors = &TalvernPluginSetLedsColors;
-    instance->subscribe = &TalvernPluginSubscribe;
-    instance->unsubscribe = &TalvernPluginUnsubscribe;
-    instance->getDeviceView = &TalvernPluginGetDeviceView;
-    instance->freeDeviceInfo = &TalvernPluginFreeDeviceInfo;
-    instance->freeDeviceView = &TalvernPluginFreeDeviceView;
-    instance->setPluginMode = &TalvernPluginSetPluginMode;
-    tableHandedOut();
-    return instance;
+    return guardHostCall("TalvernPluginGetInstance", static_cast<TalvernPluginInstance *>(nullptr),
+                         [] { return newInstance(); });
 }
 
 TALVERN_EXPORT void TALVERN_CDECL TalvernPluginFreeInstance(TalvernPluginInstance *instance)
@@ -42,7 +54,8 @@ TALVERN_EXPORT void TALVERN_CDECL TalvernPluginFreeInstance(TalvernPluginInstanc
     if (!instance)
         return;
     std::free(instance);
-    tableReturned();
+    guardHostCall("TalvernPluginFreeInstance",
+                  [] { ControllerLifecycle::instance().tableReturned(); });
 }
 
 } // extern "C"

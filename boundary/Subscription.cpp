@@ -1,8 +1,8 @@
-// Subscription and mode switching: they start and stop the worker's device access.
+// Subscription and mode switching: they say what the controller's connection should be.
+#include "ControllerLifecycle.h"
 #include "HostCallGuard.h"
 #include "PluginState.h"
 #include "TableOperations.h"
-#include "sdk/GlintSdkController.h"
 
 // A controller that cannot be built leaves the plug-in without one (the callback is stored); the
 // next subscription tries again.
@@ -10,43 +10,35 @@ void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCall
 {
     guardHostCall("TalvernPluginSubscribe", [&] {
         setSubscriber(context, callback);
-        startController();
+        ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
+        lifecycle.ensureController();
         if (g_currentPluginMode != PluginModeRunning)
             return;
         notifyHostAboutCurrentConnectedDevices();
-        // The callback may have given back the host's last table meanwhile, ending the controller.
-        if (GlintSdkController *controller = currentController())
-            controller->initialize();
+        // The callback may have given back the host's last table meanwhile: then there is no
+        // controller to ask, or a new one of a new session.
+        lifecycle.requestOpen(true);
     });
 }
 
 void TALVERN_CDECL TalvernPluginUnsubscribe()
 {
-    guardHostCall("TalvernPluginUnsubscribe", [] {
-        if (GlintSdkController *controller = currentController())
-            controller->uninitialize();
-    });
+    guardHostCall("TalvernPluginUnsubscribe",
+                  [] { ControllerLifecycle::instance().requestOpen(false); });
     setSubscriber(nullptr, nullptr);
 }
 
-// A request that cannot be posted leaves the mode as it was, so that the mode and the worker's
-// state never disagree.
+// A request that cannot be made leaves the mode as it was, so that the mode and the controller's
+// connection never disagree. Before the first subscription there is nothing to start: the mode is
+// kept, and the subscription starts device access if it is 2 by then.
 void TALVERN_CDECL TalvernPluginSetPluginMode(int32_t mode)
 {
     guardHostCall("TalvernPluginSetPluginMode", [mode] {
         const int32_t previous = g_currentPluginMode.exchange(mode);
         if (mode == previous)
             return;
-        // Before the first subscription there is nothing to start: the mode is kept, and the
-        // subscription starts device access if it is 2 by then.
-        GlintSdkController *controller = currentController();
-        if (!controller)
-            return;
         try {
-            if (mode == PluginModeRunning)
-                controller->initialize();
-            else
-                controller->uninitialize();
+            ControllerLifecycle::instance().requestOpen(mode == PluginModeRunning);
         } catch (...) {
             g_currentPluginMode.store(previous);
             throw;

@@ -1,34 +1,21 @@
 #include "ModuleLifetime.h"
 
-#ifdef _WIN32
-#include <windows.h>
-
 #include <atomic>
 
 namespace {
-// Set by DllMain before the C runtime runs the static destructors of this module.
-std::atomic<bool> g_detaching { false };
+// Constant-initialised: valid before any static constructor and after every static destructor.
+std::atomic<int> g_ownThreads { 0 };
+std::atomic<bool> g_exiting { false };
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
-{
-    // Both ways out (FreeLibrary, reserved null; ExitProcess, reserved set) run the static
-    // destructors under the loader lock, and at ExitProcess the other threads are gone.
-    if (reason == DLL_PROCESS_DETACH)
-        g_detaching.store(true);
-    return TRUE;
-}
+#ifdef _WIN32
+#include <windows.h>
 
 namespace ModuleLifetime {
 
-bool staticDestructionMayStop()
-{
-    return !g_detaching.load();
-}
-
 ModuleReference::ModuleReference() noexcept
 {
-    const auto address = reinterpret_cast<LPCWSTR>(&staticDestructionMayStop);
+    const auto address = reinterpret_cast<LPCWSTR>(&threadStarting);
     HMODULE module = nullptr;
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, address, &module)) {
         m_module = module;
@@ -62,10 +49,17 @@ void SystemThread::captureCurrent() noexcept
     }
 }
 
-void SystemThread::waitForExit() noexcept
+bool SystemThread::waitForExit(int milliseconds) noexcept
 {
-    if (m_handle)
-        WaitForSingleObject(m_handle, INFINITE);
+    return !m_handle
+        || WaitForSingleObject(m_handle, DWORD(milliseconds > 0 ? milliseconds : 0))
+        == WAIT_OBJECT_0;
+}
+
+static void parkForever()
+{
+    for (;;)
+        Sleep(INFINITE);
 }
 
 } // namespace ModuleLifetime
@@ -73,18 +67,27 @@ void SystemThread::waitForExit() noexcept
 #else
 #include <ctime>
 
+#include <dlfcn.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace ModuleLifetime {
 
-bool staticDestructionMayStop()
+ModuleReference::ModuleReference() noexcept
 {
-    return true;
+    Dl_info info {};
+    if (!dladdr(reinterpret_cast<void *>(&threadStarting), &info) || !info.dli_fname)
+        return;
+    // A program that links the plug-in's code statically is never unloaded: nothing to hold.
+    m_module = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
 }
 
-ModuleReference::ModuleReference() noexcept = default;
-ModuleReference::~ModuleReference() = default;
+ModuleReference::~ModuleReference()
+{
+    if (m_module)
+        dlclose(m_module);
+}
+
 SystemThread::~SystemThread() = default;
 
 void SystemThread::captureCurrent() noexcept
@@ -92,22 +95,66 @@ void SystemThread::captureCurrent() noexcept
     m_threadId = static_cast<long>(syscall(SYS_gettid));
 }
 
-void SystemThread::waitForExit() noexcept
+bool SystemThread::waitForExit(int milliseconds) noexcept
 {
     if (m_threadId == 0)
-        return;
+        return true;
     // Qt's threads are detached, so there is nothing to join. The kernel keeps the id until the
     // thread has run its key destructors (Qt's drops the thread's own reference to its QThreadData
     // there) and ended; signal 0 only asks whether it is still there.
-    // Bounded, for a stop reached from dlclose: never a hang, at worst the old behaviour.
     const pid_t process = getpid();
-    for (int polls = 0; polls < 25000 && syscall(SYS_tgkill, process, m_threadId, 0) == 0;
-         ++polls) {
+    const int polls = milliseconds > 0 ? milliseconds * 5 : 0;
+    for (int poll = 0;; ++poll) {
+        if (syscall(SYS_tgkill, process, m_threadId, 0) != 0)
+            return true;
+        if (poll >= polls)
+            return false;
         timespec pause { 0, 200 * 1000 };
         nanosleep(&pause, nullptr);
     }
 }
 
+static void parkForever()
+{
+    for (;;)
+        pause();
+}
+
 } // namespace ModuleLifetime
 
 #endif
+
+namespace ModuleLifetime {
+
+void threadStarting() noexcept
+{
+    g_ownThreads.fetch_add(1);
+}
+
+void threadEnded() noexcept
+{
+    g_ownThreads.fetch_sub(1);
+}
+
+bool ownThreadsRunning() noexcept
+{
+    return g_ownThreads.load() > 0;
+}
+
+void beginExit() noexcept
+{
+    g_exiting.store(true);
+}
+
+bool exiting() noexcept
+{
+    return g_exiting.load();
+}
+
+void parkIfExiting() noexcept
+{
+    if (exiting())
+        parkForever();
+}
+
+} // namespace ModuleLifetime

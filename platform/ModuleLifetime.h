@@ -1,20 +1,25 @@
 // What the plug-in needs to know about its own module's life in the host process.
 //
-// On Windows a DLL's static destructors run inside DllMain with the loader lock held: a thread
-// that ends needs that lock, so waiting there for one deadlocks FreeLibrary; and at ExitProcess
-// every other thread has already been killed, wherever it was. Elsewhere (dlclose, exit) neither
-// holds, and the orderly stop may run from static destruction.
+// A module's static destructors run at unload under the loader's lock (Windows' loader lock in
+// DllMain, glibc's in dlclose), and at process exit, when on Windows every other thread is
+// already gone and on Linux the plug-in's threads still run. So static destruction waits for
+// nothing and calls no COM. Instead, everything of the plug-in that runs (its worker threads,
+// and what the host may still be using) holds a ModuleReference: a host's unload then never
+// reaches the static destructors while any of it lives, and they run at unload only when nothing
+// is left. Finding something left there means the process is exiting: beginExit() tells the
+// plug-in's threads to touch nothing more.
 #pragma once
+
+#include <cstdint>
+#include <new>
+#include <utility>
 
 namespace ModuleLifetime {
 
-// False while static destructors run under the Windows loader lock or at process exit: they must
-// then wait for no thread, take no lock another thread may hold and call no COM function.
-bool staticDestructionMayStop();
-
-// Keeps this module mapped while held (Windows: one more reference on the DLL), so that a host
-// that unloads while the worker thread still runs cannot unmap code under it. Nothing elsewhere,
-// where unloading stops the worker first.
+// One counted reference on this module (Windows: the DLL's reference count; elsewhere the dynamic
+// loader's, taken with dlopen). Release it only inside a call the host makes into the plug-in,
+// where the host's own reference keeps the code mapped: released anywhere else it may be the last
+// and unmap the code that is still running.
 class ModuleReference
 {
 public:
@@ -26,6 +31,19 @@ public:
 private:
     void *m_module = nullptr;
 };
+
+// The plug-in's own threads, counted from before they start to the last line of the plug-in's
+// code they run.
+void threadStarting() noexcept;
+void threadEnded() noexcept;
+bool ownThreadsRunning() noexcept;
+
+// Static destruction found the plug-in still running: the process is exiting.
+void beginExit() noexcept;
+bool exiting() noexcept;
+// On one of the plug-in's threads: once the process is exiting, never returns (the process ends
+// around it), so that the thread touches nothing that exit destroys.
+void parkIfExiting() noexcept;
 
 // The operating system's thread, as opposed to its Qt object: Qt 5's QThread::wait() returns once
 // the thread is marked finished, before the system thread has left this module's code.
@@ -39,8 +57,9 @@ public:
 
     // Called on the thread itself.
     void captureCurrent() noexcept;
-    // Any other thread: returns once the captured thread has ended (at once if none was captured).
-    void waitForExit() noexcept;
+    // Any other thread: true once the captured thread has ended, waiting at most milliseconds
+    // (0: only asks). True at once if none was captured.
+    bool waitForExit(int milliseconds) noexcept;
 
 private:
 #ifdef _WIN32
@@ -48,6 +67,32 @@ private:
 #else
     long m_threadId = 0; // the kernel's id of the thread
 #endif
+};
+
+// A static object that the plug-in's threads may use: destroyed with the module, unless one of
+// those threads still runs (the process is exiting then, and the thread may still use it).
+template<class T>
+class ModuleStatic
+{
+public:
+    template<class... Arguments>
+    explicit ModuleStatic(Arguments &&...arguments)
+    {
+        new (m_storage) T(std::forward<Arguments>(arguments)...);
+    }
+    ~ModuleStatic()
+    {
+        if (!ownThreadsRunning())
+            get().~T();
+    }
+    ModuleStatic(const ModuleStatic &) = delete;
+    ModuleStatic &operator=(const ModuleStatic &) = delete;
+
+    T &get() noexcept { return *std::launder(reinterpret_cast<T *>(m_storage)); }
+    const T &get() const noexcept { return *std::launder(reinterpret_cast<const T *>(m_storage)); }
+
+private:
+    alignas(T) unsigned char m_storage[sizeof(T)];
 };
 
 } // namespace ModuleLifetime

@@ -2,89 +2,236 @@
 
 #include "GlintSdkLog.h"
 
-#include <climits>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
 #include <exception>
 
 namespace {
 
-// Runs one request on the worker thread; what it throws (in practice std::bad_alloc) ends the
-// request with a critical line instead of unwinding into Qt's event loop, which would end the host.
-template<class Request>
-void runRequest(const char *name, Request &&request) noexcept
+qint64 millisecondsLeft(GlintSdkController::Deadline deadline)
 {
-    try {
-        request();
-    } catch (const std::exception &error) {
-        try {
-            qCCritical(glintSdkControllerLog) << name << "failed:" << error.what();
-        } catch (...) { }
-    } catch (...) {
-        try {
-            qCCritical(glintSdkControllerLog) << name << "failed";
-        } catch (...) { }
-    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? left.count() : 0;
 }
 
+// Gives back the host's reference on a frame on every way out.
+struct FrameReference
+{
+    FrameRequest *request;
+    ~FrameReference() { request->release(); }
+};
+
 } // namespace
+
+// The worker's completion on its way to the controller's thread. It holds the controller from
+// the moment it is queued until Qt destroys it, after the delivery and everything Qt does to the
+// receiver around it: only then may another thread delete the controller.
+class GlintSdkController::RelayedCompletion
+{
+public:
+    explicit RelayedCompletion(GlintSdkController *controller) noexcept
+        : m_controller(controller)
+    { }
+    RelayedCompletion(RelayedCompletion &&other) noexcept
+        : m_controller(std::exchange(other.m_controller, nullptr))
+        , m_entered(other.m_entered)
+    { }
+    RelayedCompletion(const RelayedCompletion &) = delete;
+    RelayedCompletion &operator=(const RelayedCompletion &) = delete;
+    RelayedCompletion &operator=(RelayedCompletion &&) = delete;
+    ~RelayedCompletion()
+    {
+        if (m_controller)
+            m_controller->releaseHold(!m_entered); // may delete the controller
+    }
+
+    void operator()()
+    {
+        // From here on the host may be called: a stop no longer waits for this.
+        m_entered = true;
+        m_controller->holdNoLongerWaited();
+        if (!m_controller->m_stopping.load())
+            Q_EMIT m_controller->enumerationCompleted();
+    }
+
+private:
+    GlintSdkController *m_controller;
+    bool m_entered = false;
+};
 
 GlintSdkController::GlintSdkController(QObject *parent)
     : QObject(parent)
     , worker(std::make_unique<GlintSdkWorker>())
 {
     worker->moveToThread(&thread);
-    connect(worker.get(), &GlintSdkWorker::enumerationCompleted, this,
-            &GlintSdkController::enumerationCompleted);
-    // However the thread's loop ends, the connection is closed on the thread that opened it, so
-    // every SDK release and the CoUninitialize happen where COM was set up. Connected now, so
-    // that stopping later needs no allocation.
-    GlintSdkWorker *closing = worker.get();
     connect(
-        &thread, &QThread::finished, closing,
-        [this, closing] {
-            runRequest("GlintSdkWorker::uninitialize()", [closing] { closing->uninitialize(); });
+        worker.get(), &GlintSdkWorker::enumerationCompleted, worker.get(),
+        [this] { relayCompletion(); }, Qt::DirectConnection);
+    // However the thread's loop ends, the connection is closed on the thread that opened it, so
+    // every SDK release and the CoUninitialize happen where COM was set up. This is the last
+    // code of the plug-in the thread runs.
+    connect(
+        &thread, &QThread::finished, worker.get(),
+        [this] {
+            worker->shutDown();
             m_workerSystemThread.captureCurrent();
+            ModuleLifetime::threadEnded();
         },
         Qt::DirectConnection);
+    ModuleLifetime::threadStarting();
     thread.start();
 }
 
 GlintSdkController::~GlintSdkController()
 {
-    thread.quit();
-    thread.wait(ULONG_MAX);
-    m_workerSystemThread.waitForExit();
+    if (m_life.state() == ControllerState::Running)
+        stop(Deadline::max());
+    if (!thread.isFinished())
+        thread.wait(); // only a program that deletes a controller it let go gets here
+    m_workerSystemThread.waitForExit(5000);
     // Requests still queued are discarded with the worker's pending events.
     worker.reset();
 }
 
 void GlintSdkController::initialize()
 {
-    post("GlintSdkWorker::initialize()", &GlintSdkWorker::initialize);
+    worker->setWantedOpen(true);
 }
 
 void GlintSdkController::uninitialize()
 {
-    post("GlintSdkWorker::uninitialize()", &GlintSdkWorker::uninitialize);
+    worker->setWantedOpen(false);
 }
 
-void GlintSdkController::post(const char *name, void (GlintSdkWorker::*request)())
+ControllerState GlintSdkController::state() const
 {
-    GlintSdkWorker *target = worker.get();
-    QMetaObject::invokeMethod(
-        target, [name, target, request] { runRequest(name, [&] { (target->*request)(); }); },
-        Qt::QueuedConnection);
+    const ControllerState life = m_life.state();
+    if (life != ControllerState::Running)
+        return life;
+    if (worker->stalls().isStalled())
+        return ControllerState::Stalled;
+    return worker->connectionState();
 }
 
-void GlintSdkController::setLedsColors(const char *deviceId, const LedColourFrame &colours)
+GlintSdkController::FrameOutcome GlintSdkController::setLedsColors(const char *deviceId,
+                                                                   const LedColourFrame &colours)
 {
-    QMetaObject::invokeMethod(
-        worker.get(),
-        [this, deviceId, colours] {
-            runRequest("GlintSdkWorker::setLedsColors()", [&] {
-                if (qstrcmp(m_frameDeviceId.constData(), deviceId) != 0)
-                    m_frameDeviceId = QByteArray(deviceId);
-                worker->setLedsColors(m_frameDeviceId, colours);
-            });
-        },
-        Qt::BlockingQueuedConnection);
+    // During a stall nothing queues behind it: the host keeps its frame rate.
+    StallMonitor &stalls = worker->stalls();
+    if (m_stopping.load() || stalls.stalled()) {
+        stalls.frameDropped();
+        return FrameOutcome::Dropped;
+    }
+    const FrameReference frame { FrameRequest::create(deviceId, colours) };
+    worker->post(frame.request);
+    switch (frame.request->waitFor(StallMonitor::BoundMs)) {
+    case FrameRequest::Done:
+        return FrameOutcome::Applied;
+    case FrameRequest::Dropped:
+        return FrameOutcome::Dropped;
+    default:
+        break;
+    }
+    // The bound has passed: a frame that has not begun is withdrawn, one that has goes on alone.
+    const bool withdrawn = frame.request->withdraw();
+    stalls.stalled(); // reports a stall once, if the running request is past the bound
+    if (!withdrawn)
+        return frame.request->waitFor(0) == FrameRequest::Done ? FrameOutcome::Applied
+                                                               : FrameOutcome::Unfinished;
+    stalls.frameDropped();
+    return FrameOutcome::Dropped;
+}
+
+void GlintSdkController::relayCompletion()
+{
+    if (m_stopping.load())
+        return;
+    acquireHold(true);
+    try {
+        QMetaObject::invokeMethod(this, RelayedCompletion(this), Qt::QueuedConnection);
+    } catch (...) {
+        // Not queued: the host hears of these devices at the next opening.
+    }
+}
+
+void GlintSdkController::acquireHold(bool waited) noexcept
+{
+    m_holds.fetch_add(1);
+    if (waited)
+        m_waitedHolds.fetch_add(1);
+}
+
+void GlintSdkController::releaseHold(bool waited) noexcept
+{
+    if (waited)
+        m_waitedHolds.fetch_sub(1);
+    holdsChanged(m_holds.fetch_sub(1) == 1);
+}
+
+void GlintSdkController::holdNoLongerWaited() noexcept
+{
+    m_waitedHolds.fetch_sub(1);
+    holdsChanged(false);
+}
+
+void GlintSdkController::holdsChanged(bool lastHold) noexcept
+{
+    // Until a stop begins nobody waits; the stop sets m_stopping before it looks at the counts.
+    if (!m_stopping.load())
+        return;
+    std::function<void()> onFree;
+    {
+        const std::lock_guard<std::mutex> lock(m_holdMutex);
+        m_holdsReleased.notify_all();
+        if (lastHold)
+            onFree = m_onFree;
+    }
+    if (onFree)
+        onFree(); // may delete this controller: nothing of it is touched after
+}
+
+void GlintSdkController::setOnFree(std::function<void()> onFree)
+{
+    const std::lock_guard<std::mutex> lock(m_holdMutex);
+    m_onFree = std::move(onFree);
+}
+
+bool GlintSdkController::stop(Deadline deadline)
+{
+    if (!m_life.move(ControllerState::Stopping))
+        return false;
+    m_stopping.store(true);
+    worker->cancel();
+    // What has not begun goes now: completions not yet taken by Qt (and their holds), frames still
+    // queued (their hosts return at once).
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    QCoreApplication::removePostedEvents(worker.get(), FrameEvent::EventType);
+    thread.quit();
+    const bool ended = thread.wait(QDeadlineTimer(millisecondsLeft(deadline)))
+        && m_workerSystemThread.waitForExit(int(millisecondsLeft(deadline)));
+    {
+        std::unique_lock<std::mutex> lock(m_holdMutex);
+        m_holdsReleased.wait_until(lock, deadline, [this] { return m_waitedHolds.load() == 0; });
+    }
+    if (!ended) {
+        m_life.move(ControllerState::LetGo);
+        qCWarning(glintSdkControllerLog).nospace()
+            << "The SDK has not returned within the stop's bound; the worker closes its "
+               "connection and ends on its own once it does";
+        return false;
+    }
+    // The worker may have relayed a last completion before it ended.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    m_life.move(ControllerState::Ended);
+    return true;
+}
+
+bool GlintSdkController::isFree()
+{
+    if (m_life.state() == ControllerState::LetGo && thread.isFinished()
+        && m_workerSystemThread.waitForExit(0))
+        m_life.move(ControllerState::Ended);
+    return m_life.state() == ControllerState::Ended && m_holds.load() == 0;
 }

@@ -1,34 +1,52 @@
 // The boundary's one way to the SDK: owns the worker thread and the worker living on it.
-// Opening and closing the connection are posted and return at once; a colour frame blocks its
-// caller until the worker has run it; the lookups run directly on the caller's thread.
+// Opening and closing the connection are posted and return at once; a colour frame waits for the
+// worker, but never longer than the stall bound; the lookups run directly on the caller's thread.
 //
-// Nothing thrown inside a request escapes into the worker thread's event loop: a request that
-// fails that way is logged at critical level and dropped.
+// Its life (ControllerState.h): Running until stop(), which ends the worker thread within a bound
+// or lets the worker go, still inside the SDK, to close its connection and end on its own once the
+// SDK returns. The controller belongs to the thread that made it; Qt delivers the worker's relayed
+// completion to it there. It may be deleted, on any thread, once its worker thread has ended and
+// nothing holds it: holds are taken by host threads using it (frames, lookups, notifications) and
+// by every relayed completion until Qt has destroyed it, so that no thread is delivering to it or
+// using it when it goes.
 #pragma once
 
+#include "ControllerState.h"
 #include "GlintSdkWorker.h"
 #include "platform/ModuleLifetime.h"
 
 #include <QThread>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 class GlintSdkController : public QObject
 {
     Q_OBJECT
 public:
+    using Deadline = std::chrono::steady_clock::time_point;
+
     explicit GlintSdkController(QObject *parent = nullptr);
-    // Ends the worker thread, which closes an open connection on its way out, waits until the
-    // system thread is gone, then deletes the worker. Waits for a thread: never call it where
-    // that cannot end (under the Windows loader lock, at process exit).
+    // Stops a controller that was never stopped, without a bound (only programs that own a
+    // controller directly do this); deletes the worker.
     ~GlintSdkController() override;
 
+    // Any thread; return at once.
     void initialize();
     void uninitialize();
 
-    // Blocks until the worker thread has run the frame. Never call it from the worker thread.
-    // deviceId is read on the worker thread while the caller waits, so it needs no copy.
-    void setLedsColors(const char *deviceId, const LedColourFrame &colours);
+    enum class FrameOutcome {
+        Applied, // the worker ran it (or found nothing to write it to)
+        Dropped, // not run: stalled, stopping, or withdrawn when the bound passed
+        Unfinished, // begun but still running when the bound passed; it finishes on its own
+    };
+    // Any host thread but the worker's: waits until the worker has run the frame, at most
+    // StallMonitor::BoundMs. Reads deviceId and colours only before it returns.
+    FrameOutcome setLedsColors(const char *deviceId, const LedColourFrame &colours);
 
     // Any thread; internally locked.
     SharedDeviceDescription deviceDescription(const QByteArray &deviceId) const
@@ -37,19 +55,45 @@ public:
     }
     QList<QByteArray> connectedDeviceIds() const { return worker->connectedDeviceIds(); }
 
+    // Any thread: Running's inner state is the connection's, or Stalled.
+    ControllerState state() const;
+
+    // Holds, for any thread. A waited hold is one the stop waits for (frames, lookups, a relayed
+    // completion Qt has not begun to deliver); the others (a notification, which calls the host)
+    // only keep the controller from being deleted.
+    void acquireHold(bool waited) noexcept;
+    void releaseHold(bool waited) noexcept;
+
+    // Any thread but the worker's, once. Closes the connection on the worker thread and ends the
+    // thread, waiting until the deadline for it and for the waited holds; never for a
+    // notification. False when the worker is still inside the SDK then: it is let go.
+    bool stop(Deadline deadline);
+    // Stopped, its thread gone, nothing holding it: it may be deleted, on any thread.
+    bool isFree();
+    // Called on the thread that drops the last hold of a stopped controller. It may delete the
+    // controller.
+    void setOnFree(std::function<void()> onFree);
+
 Q_SIGNALS:
     void enumerationCompleted();
 
 private:
-    // Queues one connection request to the worker thread; returns at once.
-    void post(const char *name, void (GlintSdkWorker::*request)());
+    class RelayedCompletion;
+    // Worker thread: the worker's completion, queued to the controller's thread under a hold.
+    void relayCompletion();
+    void holdNoLongerWaited() noexcept;
+    void holdsChanged(bool lastHold) noexcept;
 
-    // Declared first, released last: the module stays mapped until the worker thread is gone.
+    // Declared first, released last: the module stays mapped while any of this lives.
     ModuleLifetime::ModuleReference m_moduleReference;
+    StateMachine m_life { ControllerState::Running };
+    std::atomic<bool> m_stopping { false };
+    std::atomic<int> m_holds { 0 };
+    std::atomic<int> m_waitedHolds { 0 };
+    std::mutex m_holdMutex; // with m_holdsReleased and m_onFree
+    std::condition_variable m_holdsReleased;
+    std::function<void()> m_onFree;
     std::unique_ptr<GlintSdkWorker> worker;
-    // Worker thread only: the id of the last frame. Hosts send frame after frame to the same
-    // device, so reusing it saves an allocation per frame.
-    QByteArray m_frameDeviceId;
     ModuleLifetime::SystemThread m_workerSystemThread; // recorded by the thread as it ends
     QThread thread; // declared after worker: destroyed first
 };

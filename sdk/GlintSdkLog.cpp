@@ -1,10 +1,20 @@
 #include "GlintSdkLog.h"
 
-Q_LOGGING_CATEGORY(glintSdkControllerCategory, "vesk.plugin.glint_sdk_controller", QtDebugMsg)
+#include "platform/ModuleLifetime.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace {
+thread_local bool t_disconnected = false;
+} // namespace
 
 const QLoggingCategory &glintSdkControllerLog()
 {
-    return glintSdkControllerCategory();
+    // The worker logs until its last line, also while a process exits under it.
+    static const ModuleLifetime::ModuleStatic<QLoggingCategory> category(
+        "vesk.plugin.glint_sdk_controller", QtDebugMsg);
+    return category.get();
 }
 
 QString hresultText(HRESULT code)
@@ -14,8 +24,27 @@ QString hresultText(HRESULT code)
 
 void logFailedCall(const char *opening, HRESULT code, const char *closing)
 {
+    if (isDisconnection(code))
+        t_disconnected = true;
     if (closing)
         qCCritical(glintSdkControllerLog) << opening << hresultText(code) << closing;
     else
         qCCritical(glintSdkControllerLog) << opening << hresultText(code);
+}
+
+bool isDisconnection(HRESULT code)
+{
+    switch (static_cast<unsigned long>(static_cast<std::uint32_t>(code))) {
+    case 0x80010108u: // RPC_E_DISCONNECTED
+    case 0x800706BAu: // RPC_S_SERVER_UNAVAILABLE
+    case 0x800401FDu: // CO_E_OBJNOTCONNECTED
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool takeDisconnectionNote()
+{
+    return std::exchange(t_disconnected, false);
 }

@@ -16,5 +16,12 @@ const QLoggingCategory &glintSdkControllerLog();
 QString hresultText(HRESULT code);
 
 // A failed COM or SDK call at critical level: the opening text, the code text in quotes and, unless
-// null, the closing text, as items of one spaced line.
+// null, the closing text, as items of one spaced line. Every failed SDK call is reported here, so
+// it also notes, for the calling thread, a code that says the vendor's service went away.
 void logFailedCall(const char *opening, HRESULT code, const char *closing = ")");
+
+// The codes with which every object of the SDK answers once its service is gone (restarted,
+// updated, crashed): RPC_E_DISCONNECTED, RPC_S_SERVER_UNAVAILABLE, CO_E_OBJNOTCONNECTED.
+bool isDisconnection(HRESULT code);
+// Whether a failed call on this thread answered so since the last take; clears the note.
+bool takeDisconnectionNote();

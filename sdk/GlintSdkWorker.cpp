@@ -1,60 +1,340 @@
 #include "GlintSdkWorker.h"
 
 #include "GlintSdkLog.h"
+#include "LedColourApplication.h"
+#include "SdkConnectionGate.h"
 #include "devices/DeviceEnumeration.h"
+#include "platform/ModuleLifetime.h"
+
+#include <QCoreApplication>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+constexpr QEvent::Type ConnectionChangeEvent = QEvent::Type(QEvent::User + 0x0C02);
+
+// After the n-th failed opening in a row: 1, 2, 4, 8, 16 s, then every 30 s.
+int retryDelayMs(int failedAttempts)
+{
+    constexpr int doublings = 5;
+    return failedAttempts <= doublings ? 1000 << (failedAttempts - 1) : 30000;
+}
+
+} // namespace
 
 GlintSdkWorker::GlintSdkWorker()
     : QObject(nullptr)
-{ }
+    , m_retry(this)
+{
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, [this] { run({}); });
+}
 
 GlintSdkWorker::~GlintSdkWorker()
 {
+    for (const Request &request : m_deferred) {
+        if (request.frame) {
+            request.frame->drop();
+            request.frame->release();
+        }
+    }
     uninitialize();
+}
+
+void GlintSdkWorker::setWantedOpen(bool open)
+{
+    auto change = std::make_unique<QEvent>(ConnectionChangeEvent); // before anything changes
+    bool post = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        if (open && !m_target.open)
+            ++m_target.opening;
+        m_target.open = open;
+        post = !std::exchange(m_target.posted, true);
+    }
+    if (post)
+        QCoreApplication::postEvent(this, change.release());
+}
+
+void GlintSdkWorker::post(FrameRequest *frame)
+{
+    frame->addRef();
+    FrameEvent *event = nullptr;
+    try {
+        event = new FrameEvent(frame);
+    } catch (...) {
+        frame->release();
+        throw;
+    }
+    QCoreApplication::postEvent(this, event);
+}
+
+void GlintSdkWorker::cancel()
+{
+    m_cancelled.store(true);
+    SdkConnectionGate::instance().wakeWaiters();
+}
+
+GlintSdkWorker::Target GlintSdkWorker::target()
+{
+    const std::lock_guard<std::mutex> lock(m_targetMutex);
+    return m_target;
+}
+
+bool GlintSdkWorker::event(QEvent *event)
+{
+    if (event->type() == FrameEvent::EventType) {
+        run({ static_cast<FrameEvent *>(event)->take() });
+        return true;
+    }
+    if (event->type() == ConnectionChangeEvent) {
+        run({});
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void GlintSdkWorker::run(Request request)
+{
+    if (m_running) {
+        // Delivered inside a running request: it runs once that one has returned.
+        try {
+            m_deferred.push_back(request);
+        } catch (...) {
+            if (request.frame) {
+                request.frame->drop();
+                request.frame->release();
+            }
+        }
+        return;
+    }
+    m_running = true;
+    execute(request);
+    while (!m_deferred.empty()) {
+        const Request next = m_deferred.front();
+        m_deferred.pop_front();
+        execute(next);
+    }
+    m_running = false;
+}
+
+void GlintSdkWorker::execute(const Request &request) noexcept
+{
+    // What one request throws (in practice std::bad_alloc) ends it with a critical line instead
+    // of unwinding into Qt's event loop, which would end the host.
+    try {
+        if (request.frame)
+            runFrame(request.frame);
+        else
+            reconcile();
+    } catch (const std::exception &error) {
+        try {
+            qCCritical(glintSdkControllerLog) << "A request of the worker failed:" << error.what();
+        } catch (...) { }
+    } catch (...) { }
+    if (request.frame) {
+        request.frame->finish(); // a frame that threw is over too; a finished one stays as it is
+        request.frame->release();
+    }
+    ModuleLifetime::parkIfExiting();
+}
+
+void GlintSdkWorker::runFrame(FrameRequest *frame)
+{
+    if (!frame->start())
+        return; // its host stopped waiting before it began
+    takeDisconnectionNote();
+    {
+        const StallMonitor::Request running(m_stalls, "a colour frame");
+        setLedsColors(frame->deviceId(), frame->colours());
+    }
+    frame->finish();
+    if (takeDisconnectionNote()) {
+        const StallMonitor::Request running(m_stalls, "closing a dropped connection");
+        connectionLost();
+    }
+}
+
+void GlintSdkWorker::reconcile()
+{
+    const StallMonitor::Request running(m_stalls, "a connection change");
+    Target wanted;
+    {
+        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        m_target.posted = false; // a change from now on posts a request of its own
+        wanted = m_target;
+    }
+    if (!wanted.open) {
+        m_retry.stop();
+        m_attempts = 0;
+        if (isInitialized())
+            close(ControllerState::Closed);
+        else if (m_state.state() == ControllerState::Retrying)
+            m_state.move(ControllerState::Closed);
+    } else if (!isInitialized() || m_openedFor != wanted.opening) {
+        if (isInitialized())
+            close(ControllerState::Closed);
+        open(wanted.opening);
+    }
 }
 
 void GlintSdkWorker::initialize()
 {
-    if (initialized.load())
+    if (isInitialized())
         return;
+    std::uint64_t opening = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        if (!m_target.open)
+            ++m_target.opening;
+        m_target.open = true;
+        opening = m_target.opening;
+    }
+    open(opening);
+}
+
+void GlintSdkWorker::open(std::uint64_t opening)
+{
+    m_retry.stop();
+    m_state.move(ControllerState::Opening);
+    m_stalls.waitingIn("the end of an earlier worker's connection");
+    if (!SdkConnectionGate::instance().acquire(m_cancelled)) {
+        m_state.move(ControllerState::Closed);
+        return;
+    }
+    takeDisconnectionNote();
+    m_stalls.waitingIn("CoInitializeEx()");
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(hr)) {
-        logFailedCall("Failed call to ::CoInitializeEx() with HRESULT:", hr, nullptr);
-    } else {
-        ComPtr<IGlintSdk2> created;
-        hr = CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
-                              created.receiveVoid());
-        if (FAILED(hr) || !created) {
-            logFailedCall("Failed call to create instance of GlintSdk with HRESULT:", hr, nullptr);
-            created.reset();
-            CoUninitialize();
-        } else {
-            created->StartControl(); // its result tells nothing the plug-in acts on
-            sdk = created;
-            initialized.exchange(true);
-        }
+        SdkConnectionGate::instance().release();
+        openingFailed("Failed call to ::CoInitializeEx() with HRESULT:", hr);
+        return;
     }
-    if (sdk) {
-        enumerate(GlintMotherboardType);
-        Q_EMIT enumerationCompleted();
+    ComPtr<IGlintSdk2> created;
+    m_stalls.waitingIn("CoCreateInstance()");
+    hr = CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
+                          created.receiveVoid());
+    ModuleLifetime::parkIfExiting();
+    if (FAILED(hr) || !created) {
+        created.reset();
+        CoUninitialize();
+        SdkConnectionGate::instance().release();
+        openingFailed("Failed call to create instance of GlintSdk with HRESULT:", hr);
+        return;
     }
+    m_stalls.waitingIn("IGlintSdk2::StartControl()");
+    created->StartControl(); // its result tells nothing the plug-in acts on
+    ModuleLifetime::parkIfExiting();
+    sdk = created;
+    initialized.exchange(true);
+    m_openedFor = opening;
+    m_state.move(ControllerState::Open);
+    if (m_attempts > 0) {
+        qCInfo(glintSdkControllerLog).nospace()
+            << "Opened the SDK connection at attempt " << m_attempts + 1;
+        m_attempts = 0;
+    }
+    // A change that came while the SDK was slow has posted a request of its own, which acts on
+    // it: an opening nobody wants any more is not enumerated or reported.
+    const Target wanted = target();
+    if (!wanted.open || wanted.opening != opening)
+        return;
+    m_stalls.waitingIn("the enumeration");
+    enumerate(GlintMotherboardType);
+    if (takeDisconnectionNote()) {
+        connectionLost();
+        return;
+    }
+    Q_EMIT enumerationCompleted();
+}
+
+void GlintSdkWorker::openingFailed(const char *text, HRESULT hr)
+{
+    ++m_attempts;
+    if (m_attempts == 1)
+        logFailedCall(text, hr, nullptr);
+    else
+        qCDebug(glintSdkControllerLog).nospace()
+            << "Attempt " << m_attempts << " to open the SDK connection failed: " << text << " "
+            << hresultText(hr);
+    takeDisconnectionNote();
+    if (!target().open || m_cancelled.load()) {
+        m_attempts = 0;
+        m_state.move(ControllerState::Closed);
+        return;
+    }
+    m_state.move(ControllerState::Retrying);
+    m_retry.start(retryDelayMs(m_attempts));
+}
+
+void GlintSdkWorker::connectionLost()
+{
+    qCWarning(glintSdkControllerLog)
+        << "The SDK's service dropped the connection; closing it and opening it again";
+    close(ControllerState::Retrying);
+    m_attempts = 0;
+    m_retry.start(0);
 }
 
 void GlintSdkWorker::uninitialize()
 {
-    if (!initialized.load())
+    {
+        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        m_target.open = false;
+    }
+    m_retry.stop();
+    m_attempts = 0;
+    close(ControllerState::Closed);
+    if (m_state.state() == ControllerState::Retrying)
+        m_state.move(ControllerState::Closed);
+}
+
+void GlintSdkWorker::close(ControllerState after)
+{
+    if (!isInitialized())
         return;
+    m_state.move(ControllerState::Closing);
     m_store.clear();
+    m_stalls.waitingIn("IGlintSdk2::StopControl()");
     sdk->StopControl(0); // its result tells nothing the plug-in acts on
+    ModuleLifetime::parkIfExiting();
     sdk.reset();
     CoUninitialize();
     initialized.exchange(false);
+    SdkConnectionGate::instance().release();
+    m_state.move(after);
+}
+
+void GlintSdkWorker::shutDown()
+{
+    ModuleLifetime::parkIfExiting();
+    m_retry.stop();
+    // Frames still queued go now: their hosts return at once.
+    QCoreApplication::removePostedEvents(this);
+    while (!m_deferred.empty()) {
+        const Request request = m_deferred.front();
+        m_deferred.pop_front();
+        if (request.frame) {
+            request.frame->drop();
+            request.frame->release();
+        }
+    }
+    try {
+        close(ControllerState::Closed);
+    } catch (...) {
+        // Nothing can be logged: the connection stays as it is, and with it its references.
+    }
+    if (m_state.state() == ControllerState::Retrying)
+        m_state.move(ControllerState::Closed);
 }
 
 void GlintSdkWorker::setLedsColors(const QByteArray &deviceId, const LedColourFrame &colours)
 {
     if (!isInitialized())
         return;
-    applyLedColours(m_store, deviceId, colours);
+    applyLedColours(m_store, deviceId, colours, &m_stalls);
 }
 
 void GlintSdkWorker::enumerate(std::int32_t type)

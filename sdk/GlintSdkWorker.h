@@ -1,16 +1,32 @@
 // Owns the connection to the vendor SDK. Lives on the controller's worker thread: COM is set up
 // apartment-threaded there and every SDK object is created, called and released there.
 //
+// Host threads say what the connection should be (open or closed); the worker works toward it
+// with one posted request, so a burst of changes while the SDK is slow ends in one close and one
+// open at most. An opening that fails is tried again after 1, 2, 4, 8, 16 s and then every 30 s
+// while the connection is wanted; a connection whose service went away (its objects answer with a
+// disconnection code) is closed and opened again the same way.
+//
+// Requests (a connection change, a retry, a colour frame) run one at a time. One that arrives
+// while another runs (a COM apartment delivers its messages, and Qt's posted events with them,
+// while an outgoing SDK call waits) waits until the outer one has returned.
+//
 // Invariant: sdk is non-null exactly while initialized is true, and then this thread holds one
-// CoInitializeEx that uninitialize() balances.
+// CoInitializeEx that uninitialize() balances, and the process's SDK connection gate.
 #pragma once
 
+#include "ControllerState.h"
+#include "FrameRequest.h"
+#include "StallMonitor.h"
 #include "devices/DeviceStore.h"
-#include "sdk/LedColourApplication.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
 
 class GlintSdkWorker : public QObject
 {
@@ -19,13 +35,28 @@ public:
     GlintSdkWorker();
     ~GlintSdkWorker() override;
 
-    // Worker thread. Opens the connection and enumerates; ignored while open.
+    // Any thread: the age of the request the worker runs.
+    StallMonitor &stalls() { return m_stalls; }
+
+    // Any thread. Wanting it open after it was wanted closed (even a close not acted on yet)
+    // closes and opens afresh; wanting it open while it is closed tries at once.
+    void setWantedOpen(bool open);
+    // Any thread: queues the frame for the worker thread (the worker takes a reference).
+    void post(FrameRequest *frame);
+    // Any thread: the controller is stopping; a wait for the SDK connection gate gives up.
+    void cancel();
+    // Worker thread, as its event loop ends: drops what waits and closes an open connection.
+    void shutDown();
+
+    // Any thread.
+    bool isInitialized() const { return initialized.load(); }
+    ControllerState connectionState() const { return m_state.state(); }
+
+    // Worker thread. One attempt to open the connection, enumerate and report completion; after
+    // a failure, a retry is scheduled while the connection is wanted. Ignored while open.
     void initialize();
     // Worker thread. Drops the devices and closes the connection; ignored while closed.
     void uninitialize();
-    // Any thread.
-    bool isInitialized() const { return initialized.load(); }
-
     // Worker thread. Dropped silently while the connection is closed.
     void setLedsColors(const QByteArray &deviceId, const LedColourFrame &colours);
     // Worker thread, from initialize().
@@ -41,8 +72,46 @@ public:
 Q_SIGNALS:
     void enumerationCompleted();
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
+    struct Request
+    {
+        FrameRequest *frame = nullptr; // with the request's reference; null: a connection change
+    };
+    struct Target
+    {
+        bool open = false;
+        std::uint64_t opening = 0; // counts the changes from closed to open
+        bool posted = false; // a connection change is queued and has not begun
+    };
+
+    void run(Request request);
+    void execute(const Request &request) noexcept;
+    void runFrame(FrameRequest *frame);
+    void reconcile();
+    void open(std::uint64_t opening);
+    // Logs a failed opening (at critical level the first time, at debug level for the retries)
+    // and schedules the next attempt while the connection is wanted.
+    void openingFailed(const char *text, HRESULT hr);
+    void close(ControllerState after);
+    void connectionLost();
+    Target target();
+
     std::atomic<bool> initialized { false };
     ComPtr<IGlintSdk2> sdk;
     DeviceStore m_store; // the mutex, devices and combinedSubDevices
+
+    StallMonitor m_stalls;
+    StateMachine m_state { ControllerState::Closed };
+    std::mutex m_targetMutex;
+    Target m_target;
+    std::atomic<bool> m_cancelled { false };
+    QTimer m_retry;
+    // Worker thread only.
+    std::uint64_t m_openedFor = 0; // the opening the open connection answers
+    int m_attempts = 0; // failed openings since the last success
+    bool m_running = false; // a request is running
+    std::deque<Request> m_deferred; // requests that arrived while one ran
 };

@@ -1,14 +1,19 @@
 #include "LedColourApplication.h"
 
 #include "GlintSdkLog.h"
+#include "StallMonitor.h"
 
 namespace {
 const char skipFrame[] = "). Skip this lighting frame...";
 } // namespace
 
 void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
-                     const LedColourFrame &colours)
+                     const LedColourFrame &colours, StallMonitor *stalls)
 {
+    const auto waitingIn = [stalls](const char *call) {
+        if (stalls)
+            stalls->waitingIn(call);
+    };
     const auto device = store.devices().constFind(deviceId);
     if (device == store.devices().constEnd()) {
         qCCritical(glintSdkControllerLog) << "TalvernPluginSetLedsColors: Invalid device id "
@@ -16,6 +21,7 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
         return;
     }
     const DeviceData &data = device.value();
+    waitingIn("IGlintRgbLight::put_Red(), put_Green() and put_Blue()");
     for (const TalvernPluginLedColor &colour : colours) {
         const auto light = data.ledsMap.constFind(colour.ledId);
         if (light == data.ledsMap.constEnd()) {
@@ -33,6 +39,7 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
         if (FAILED(hr))
             return logFailedCall("Failed IGlintRgbLight::put_Blue() with HRESULT(", hr, skipFrame);
     }
+    waitingIn("IGlintSyncDevice::Apply()");
     const HRESULT hr = data.device->Apply();
     if (FAILED(hr))
         logFailedCall("Failed IGlintSyncDevice::Apply() with HRESULT(", hr);

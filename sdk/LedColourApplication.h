@@ -5,6 +5,9 @@
 #include "boundary/LedColourFrame.h"
 #include "devices/DeviceStore.h"
 
-// Worker thread only (it reads the store without its mutex, as the store's only writer).
+class StallMonitor;
+
+// Worker thread only (it reads the store without its mutex, as the store's only writer). Tells
+// the monitor, if any, which SDK call it waits in.
 void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
-                     const LedColourFrame &colours);
+                     const LedColourFrame &colours, StallMonitor *stalls = nullptr);

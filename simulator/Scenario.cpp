@@ -73,8 +73,8 @@ bool readFault(const QJsonObject &object, int place, FaultRule *fault, QString *
     fault->object = object.value(QLatin1String("object")).toString();
     fault->method = object.value(QLatin1String("method")).toString();
     qint64 number = 0;
-    const bool stalls = object.contains(QLatin1String("blockMs"))
-        || object.value(QLatin1String("pump")).toBool();
+    const bool stalls =
+        object.contains(QLatin1String("blockMs")) || object.value(QLatin1String("pump")).toBool();
     if (object.contains(QLatin1String("result")) || stalls) {
         // Only failures, unless the rule blocks or pumps: a success code alone would make the
         // rule a silent no-op. "ok" lets a blocking call do its work afterwards.
@@ -91,17 +91,21 @@ bool readFault(const QJsonObject &object, int place, FaultRule *fault, QString *
         const char *name;
         int *field;
         qint64 minimum;
-    } integers[] = { { "call", &fault->call, 0 },       { "index", &fault->index, -1 },
-                     { "times", &fault->times, 0 },     { "forMs", &fault->forMs, 0 },
+    } integers[] = { { "call", &fault->call, 0 },
+                     { "index", &fault->index, -1 },
+                     { "times", &fault->times, 0 },
+                     { "forMs", &fault->forMs, 0 },
                      { "blockMs", &fault->blockMs, -1 } };
     for (const auto &integer : integers) {
         const QJsonValue value = object.value(QLatin1String(integer.name));
         if (value.isUndefined())
             continue;
         if (!readInteger(value, &number) || number < integer.minimum || number > 0x7FFFFFFF)
-            return fail(error, where + QStringLiteral(": \"%1\" must be an integer >= %2")
-                                           .arg(QLatin1String(integer.name))
-                                           .arg(integer.minimum));
+            return fail(error,
+                        where
+                            + QStringLiteral(": \"%1\" must be an integer >= %2")
+                                  .arg(QLatin1String(integer.name))
+                                  .arg(integer.minimum));
         *integer.field = int(number);
     }
     fault->pump = object.value(QLatin1String("pump")).toBool();

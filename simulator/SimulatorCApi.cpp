@@ -10,7 +10,7 @@ void GlintSimulatorClearScenario()
 }
 
 int GlintSimulatorAddBoard(const char16_t *name, int type, const char16_t *const *lightNames,
-                          int lightCount)
+                           int lightCount)
 {
     if (!name || lightCount < 0)
         return -1;

@@ -14,7 +14,8 @@ GLINT_SIMULATOR_EXPORT void GlintSimulatorClearScenario();
 // lightNames is null. This makes a new scenario: objects handed out before fail their calls.
 // Returns the board's place, or -1 for a null name or a negative count.
 GLINT_SIMULATOR_EXPORT int GlintSimulatorAddBoard(const char16_t *name, int type,
-                                                const char16_t *const *lightNames, int lightCount);
+                                                  const char16_t *const *lightNames,
+                                                  int lightCount);
 // The colour the board's last Apply showed on a light, as 0xRRGGBB; -1 for no such light.
 GLINT_SIMULATOR_EXPORT int GlintSimulatorLatchedColour(int board, int light);
 GLINT_SIMULATOR_EXPORT int GlintSimulatorApplyCount(int board);

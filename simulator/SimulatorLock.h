@@ -19,15 +19,27 @@ public:
     SimulatorLock &operator=(const SimulatorLock &) = delete;
 
 #ifdef _WIN32
-    void lock() { AcquireSRWLockExclusive(&m_lock); }
-    void unlock() { ReleaseSRWLockExclusive(&m_lock); }
+    void lock()
+    {
+        AcquireSRWLockExclusive(&m_lock);
+    }
+    void unlock()
+    {
+        ReleaseSRWLockExclusive(&m_lock);
+    }
 
 private:
     friend class SimulatorCondition;
     SRWLOCK m_lock = SRWLOCK_INIT;
 #else
-    void lock() { m_mutex.lock(); }
-    void unlock() { m_mutex.unlock(); }
+    void lock()
+    {
+        m_mutex.lock();
+    }
+    void unlock()
+    {
+        m_mutex.unlock();
+    }
 
 private:
     friend class SimulatorCondition;

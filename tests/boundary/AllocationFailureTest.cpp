@@ -9,6 +9,7 @@
 #include "HostEvents.h"
 #include "ProcessThreads.h"
 #include "SimulatorChecks.h"
+#include "boundary/ControllerLifecycle.h"
 #include "boundary/HostMemory.h"
 #include "boundary/PluginState.h"
 #include "boundary/TableOperations.h"
@@ -119,7 +120,8 @@ TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
                 table->setPluginMode(2);
             }
             // Device access opened only if both took effect; their refusal leaves no half state.
-            const bool running = g_currentPluginMode == 2 && currentController();
+            const bool running = g_currentPluginMode == 2
+                && ControllerLifecycle::instance().state() != ControllerState::None;
             if (running) {
                 ASSERT_TRUE(runEventsUntil([] { return g_reports == 1; }));
             }

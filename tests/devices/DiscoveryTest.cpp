@@ -6,6 +6,7 @@
 #include "devices/DeviceEnumeration.h"
 #include "sdk/GlintSdkLog.h"
 #include "sdk/GlintSdkWorker.h"
+#include "sdk/LedColourApplication.h"
 #include "simulator/SimulatorControl.h"
 
 #include <QLoggingCategory>
@@ -149,10 +150,11 @@ TEST_F(Discovery, OneMotherboardIsRenamedAndDescribed)
     EXPECT_TRUE(worker.connectedDeviceIds().isEmpty());
     EXPECT_EQ(control.stopCalls(), 1);
     const QVector<CallRecord> journal = control.journal();
-    ASSERT_GE(journal.size(), 3);
-    EXPECT_EQ(journal.front().method, QStringLiteral("StartControl"));
-    EXPECT_EQ(journal.at(1).method, QStringLiteral("Enumerate"));
-    EXPECT_EQ(journal.at(1).arguments, QStringLiteral("65536"));
+    ASSERT_GE(journal.size(), 4);
+    EXPECT_EQ(journal.front().method, QStringLiteral("create"));
+    EXPECT_EQ(journal.at(1).method, QStringLiteral("StartControl"));
+    EXPECT_EQ(journal.at(2).method, QStringLiteral("Enumerate"));
+    EXPECT_EQ(journal.at(2).arguments, QStringLiteral("65536"));
     EXPECT_EQ(journal.back().method, QStringLiteral("StopControl"));
     EXPECT_EQ(journal.back().arguments, QStringLiteral("0"));
 }
@@ -348,7 +350,9 @@ TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
     worker.setLedsColors(norvaneMotherboardId, { colour(base, 1, 1, 1) }); // dropped silently
     EXPECT_EQ(control.applyCount(0), 0);
 
-    // The thread already belongs to a multithreaded apartment.
+    // The thread already belongs to a multithreaded apartment. (Device access switched off and on
+    // again in between: a failure right after that is a first one again.)
+    worker.uninitialize();
     g_simulatorRegistration->setRegistered(true);
     log.clear();
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
@@ -363,6 +367,7 @@ TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
     // With critical lines switched off nothing is written and the outcome is the same.
     QLoggingCategory::setFilterRules(
         QStringLiteral("vesk.plugin.glint_sdk_controller.critical=false"));
+    worker.uninitialize();
     g_simulatorRegistration->setRegistered(false);
     log.clear();
     worker.initialize();

@@ -1,5 +1,15 @@
 #include "HostFixture.h"
 
+FaultRule blockedCall(const char *object, const char *method)
+{
+    FaultRule rule;
+    rule.object = QLatin1String(object);
+    rule.method = QLatin1String(method);
+    rule.result = S_OK;
+    rule.blockMs = FaultRule::BlockUntilReleased;
+    return rule;
+}
+
 void HostFixture::SetUp()
 {
     threadsBeforeLoad = threadCount();
@@ -33,4 +43,9 @@ bool HostFixture::waitForStop(int count)
 {
     return runEventsUntil(
         [&] { return control.stopCalls() >= count && control.liveObjects() == 0; });
+}
+
+bool HostFixture::waitForBlockedCall()
+{
+    return runEventsUntil([&] { return control.blockedCalls() > 0; });
 }

@@ -15,6 +15,9 @@
 
 constexpr int32_t firstMotherboardLed = 0x20001;
 
+// A call of the substitute SDK that blocks until the test releases it: a stall the test controls.
+FaultRule blockedCall(const char *object, const char *method);
+
 class HostFixture : public testing::Test
 {
 protected:
@@ -31,6 +34,8 @@ protected:
     void subscribeAndRun(int devices = 1);
     // Runs the event loop until the worker has made `count` stop calls and released the SDK.
     bool waitForStop(int count = 1);
+    // Runs the event loop until a call of the substitute SDK is blocked.
+    bool waitForBlockedCall();
 
     SimulatorControl &control = SimulatorControl::instance();
     HostCallbackRecorder recorder;

@@ -182,19 +182,16 @@ TEST_F(HostSession, ThreeBoardsAreOneDeviceAndEachBoardIsApplied)
 }
 
 // Modes other than 2 refuse views; mode 1 refuses descriptions too. Checked while the worker still
-// holds the device: it is busy with a slow Apply, so the stop request waits behind it.
+// holds the device: it is inside an Apply that blocks, so the close waits behind it.
 TEST_F(HostSession, ModeTableForDescriptionsAndViews)
 {
-    BoardScenario board = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2);
-    board.applyDelayMs = 1500;
-    use({ board });
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     subscribeAndRun();
+    control.addFault(blockedCall("board:0", "Apply"));
     const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 9, 8, 7 },
                                             { firstMotherboardLed + 1, 6, 5, 4 } };
     std::thread host([&] { table().setLedsColors(norvaneMotherboardId.constData(), 2, frame); });
-    ASSERT_TRUE(runEventsUntil([&] {
-        return control.currentColours(0).value(1) == SimulatedColour { 6, 5, 4 };
-    }));
+    ASSERT_TRUE(waitForBlockedCall());
 
     const char *id = norvaneMotherboardId.constData();
     for (int32_t mode : { 3, 0, -7 }) {
@@ -208,18 +205,22 @@ TEST_F(HostSession, ModeTableForDescriptionsAndViews)
     EXPECT_EQ(table().getDeviceInfo(id), nullptr);
     EXPECT_EQ(table().getDeviceView(id, 0), nullptr);
     host.join();
-    EXPECT_EQ(control.applyCount(0), 1);
+    control.releaseBlockedCalls();
     ASSERT_TRUE(waitForStop());
+    EXPECT_EQ(control.applyCount(0), 1);
     table().unsubscribe();
 }
 
 // An enumeration that completes after the host left mode 2 is not reported.
 TEST_F(HostSession, NoNotificationOutsideModeTwo)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) },
+        { blockedCall("sdk", "Enumerate") });
     table().subscribe(&recorder, &HostCallbackRecorder::callback);
     table().setPluginMode(2);
-    table().setPluginMode(1); // before this thread's loop has delivered anything
+    ASSERT_TRUE(waitForBlockedCall());
+    table().setPluginMode(1);
+    control.releaseBlockedCalls();
     ASSERT_TRUE(waitForStop());
     runPendingEvents(200);
     EXPECT_EQ(control.startCalls(), 1);
@@ -238,10 +239,13 @@ TEST_F(HostSession, NoNotificationOutsideModeTwo)
 // An enumeration that completes after the host unsubscribed: the same line with null pointers.
 TEST_F(HostSession, NoNotificationAfterUnsubscribing)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) },
+        { blockedCall("sdk", "Enumerate") });
     table().subscribe(&recorder, &HostCallbackRecorder::callback);
     table().setPluginMode(2);
-    table().unsubscribe(); // before this thread's loop has delivered anything
+    ASSERT_TRUE(waitForBlockedCall());
+    table().unsubscribe();
+    control.releaseBlockedCalls();
     ASSERT_TRUE(waitForStop());
     EXPECT_EQ(control.startCalls(), 1);
     runPendingEvents(200);

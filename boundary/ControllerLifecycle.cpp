@@ -1,0 +1,177 @@
+#include "ControllerLifecycle.h"
+
+#include "TableOperations.h"
+#include "platform/ModuleLifetime.h"
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+#include <utility>
+
+// Destroyed with the module's statics. Every controller, current or retired, holds a reference on
+// the module, so an unload reaches this only when none is left; finding one here means the process
+// is exiting, with the plug-in's threads still running (Linux) or already gone (Windows): nothing
+// is waited for or released then, and the threads touch nothing more.
+struct LifecycleOwner
+{
+    ControllerLifecycle *lifecycle = new ControllerLifecycle;
+    ~LifecycleOwner()
+    {
+        if (lifecycle->isEmpty()) {
+            delete lifecycle;
+            return;
+        }
+        ModuleLifetime::beginExit();
+    }
+};
+
+ControllerLifecycle &ControllerLifecycle::instance()
+{
+    static LifecycleOwner owner;
+    return *owner.lifecycle;
+}
+
+ControllerLifecycle::Use::Use(GlintSdkController *controller, UseKind kind) noexcept
+    : m_controller(controller)
+    , m_waited(kind != UseKind::Notification)
+{
+    if (m_controller)
+        m_controller->acquireHold(m_waited);
+}
+
+ControllerLifecycle::Use::Use(Use &&other) noexcept
+    : m_controller(std::exchange(other.m_controller, nullptr))
+    , m_waited(other.m_waited)
+{ }
+
+ControllerLifecycle::Use::~Use()
+{
+    if (m_controller)
+        m_controller->releaseHold(m_waited); // may delete the controller
+}
+
+bool ControllerLifecycle::Use::isCurrent() const
+{
+    ControllerLifecycle &lifecycle = instance();
+    const std::lock_guard<std::mutex> lock(lifecycle.m_mutex);
+    return m_controller && lifecycle.m_current == m_controller;
+}
+
+ControllerLifecycle::Use ControllerLifecycle::use(UseKind kind)
+{
+    // The hold is taken under the mutex: a stop that takes the controller away after this sees it.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return Use(m_current, kind);
+}
+
+void ControllerLifecycle::ensureController()
+{
+    reap();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_current)
+        return;
+    auto created = std::make_unique<GlintSdkController>();
+    QObject::connect(created.get(), &GlintSdkController::enumerationCompleted, created.get(),
+                     &notifyHostAboutCurrentConnectedDevices);
+    m_current = created.release();
+}
+
+void ControllerLifecycle::requestOpen(bool open)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_current)
+        return;
+    if (open)
+        m_current->initialize();
+    else
+        m_current->uninitialize();
+}
+
+void ControllerLifecycle::tableHandedOut() noexcept
+{
+    m_liveTables.fetch_add(1);
+    reap();
+}
+
+void ControllerLifecycle::tableReturned() noexcept
+{
+    int live = m_liveTables.load();
+    // A table given back twice must not count for another one.
+    while (live > 0 && !m_liveTables.compare_exchange_weak(live, live - 1)) { }
+    if (live == 1)
+        stop();
+    reap();
+}
+
+ControllerState ControllerLifecycle::state() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_current ? m_current->state() : ControllerState::None;
+}
+
+void ControllerLifecycle::stop() noexcept
+{
+    GlintSdkController *stopping = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        stopping = std::exchange(m_current, nullptr);
+    }
+    if (!stopping)
+        return;
+    stopping->stop(std::chrono::steady_clock::now() + StopBound);
+    if (stopping->isFree()) {
+        delete stopping;
+        return;
+    }
+    try {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_retired.push_back(stopping);
+        }
+        // When this thread itself still holds it (the host's callback gave back the last table),
+        // it goes as this thread lets go of it: the host cannot have unloaded the library between.
+        const std::thread::id stoppedOn = std::this_thread::get_id();
+        stopping->setOnFree([this, stopping, stoppedOn] {
+            if (std::this_thread::get_id() == stoppedOn)
+                deleteIfFree(stopping);
+        });
+    } catch (...) {
+        // Without room to remember it, it stays as it is: a stopped controller that is never
+        // deleted, with its module reference.
+    }
+}
+
+void ControllerLifecycle::deleteIfFree(GlintSdkController *retired)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = std::find(m_retired.begin(), m_retired.end(), retired);
+        if (found == m_retired.end() || !retired->isFree())
+            return;
+        m_retired.erase(found);
+    }
+    delete retired;
+}
+
+void ControllerLifecycle::reap() noexcept
+{
+    for (;;) {
+        GlintSdkController *free = nullptr;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            const auto found = std::find_if(m_retired.begin(), m_retired.end(),
+                                            [](GlintSdkController *c) { return c->isFree(); });
+            if (found == m_retired.end())
+                return;
+            free = *found;
+            m_retired.erase(found);
+        }
+        delete free;
+    }
+}
+
+bool ControllerLifecycle::isEmpty() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_current && m_retired.empty();
+}

@@ -1,0 +1,106 @@
+// The plug-in's controller over its whole life: the current one, created by a subscription and
+// stopped when the host gives back its last operation table, and the earlier ones that were
+// stopped but could not go yet. One object, behind one mutex that is never held while the host,
+// the worker or the SDK is waited for.
+//
+//   None --subscribe--> current (Running: its connection opening, open, retrying or stalled)
+//   current --last table back--> stop: the worker closes its connection and its thread ends
+//     within 1 s; then the controller is deleted, unless something still holds it (a notification
+//     running in the host, a frame past its bound, a completion Qt is delivering) or its worker is
+//     still inside the SDK (let go). Such a controller is retired: kept beside the current one,
+//     and deleted at a later call of the host once it is free, or at once on the thread that
+//     stopped it when that thread drops its last hold (a callback that gave back the last table).
+//
+// Which host calls come from which threads, and what the plug-in does about it:
+// - subscribe, unsubscribe and set-mode: one host thread at a time, as the host promises; each
+//   is safe beside frames, lookups, notifications and a stop on other threads all the same.
+// - frames and lookups: any thread, at any time, also during a stop (they find no controller and
+//   are refused, or hold the one they found until they return; the stop waits for them up to its
+//   bound).
+// - the last table back: any thread, under any lock of the host's; it never waits for a
+//   notification on another thread, which may be waiting for that very lock.
+// - notifications run on the subscribing thread from its event loop, or inside subscribe.
+// What cannot be made safe: a host that unloads the library while one of its threads is still
+// inside a call into the plug-in; the retired controller's module reference then keeps the code
+// mapped until the process ends.
+#pragma once
+
+#include "sdk/GlintSdkController.h"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+class ControllerLifecycle
+{
+public:
+    // How long giving back the last table may take at most.
+    static constexpr std::chrono::milliseconds StopBound { 1000 };
+
+    static ControllerLifecycle &instance();
+
+    // A host call's use of the current controller: null when there is none; otherwise it holds
+    // the controller until the use ends.
+    enum class UseKind {
+        Frame, // the stop waits for these, up to its bound
+        Lookup,
+        Notification, // calls the host: the stop never waits for it
+    };
+    class Use
+    {
+    public:
+        Use(Use &&other) noexcept;
+        ~Use();
+        Use(const Use &) = delete;
+        Use &operator=(const Use &) = delete;
+        Use &operator=(Use &&) = delete;
+
+        explicit operator bool() const { return m_controller != nullptr; }
+        GlintSdkController *operator->() const { return m_controller; }
+        // Still the current controller: the host may have ended its session meanwhile.
+        bool isCurrent() const;
+
+    private:
+        friend class ControllerLifecycle;
+        Use(GlintSdkController *controller, UseKind kind) noexcept;
+        GlintSdkController *m_controller;
+        bool m_waited;
+    };
+    Use use(UseKind kind);
+
+    // Subscribe: makes the current controller on the calling thread if there is none, wired to
+    // the host notification. Throws std::bad_alloc when it cannot; nothing is left behind then.
+    void ensureController();
+    // Subscribe, unsubscribe and set-mode: what the current controller's connection should be.
+    // Nothing before the first subscription. Throws std::bad_alloc when it cannot be asked.
+    void requestOpen(bool open);
+
+    // The operation tables the host holds. When it gives back the last one, the current
+    // controller is stopped; a later table and subscription start afresh.
+    void tableHandedOut() noexcept;
+    void tableReturned() noexcept;
+
+    // The current controller's state; None without one.
+    ControllerState state() const;
+
+    ControllerLifecycle(const ControllerLifecycle &) = delete;
+    ControllerLifecycle &operator=(const ControllerLifecycle &) = delete;
+
+private:
+    friend struct LifecycleOwner;
+    ControllerLifecycle() = default;
+    ~ControllerLifecycle() = default;
+
+    void stop() noexcept;
+    // Deletes every retired controller that is free. Only in a host's call into the plug-in: the
+    // controller's module reference may be the last but the host's.
+    void reap() noexcept;
+    void deleteIfFree(GlintSdkController *retired);
+    bool isEmpty() const;
+
+    mutable std::mutex m_mutex;
+    GlintSdkController *m_current = nullptr;
+    std::vector<GlintSdkController *> m_retired;
+    std::atomic<int> m_liveTables { 0 };
+};

@@ -1,0 +1,75 @@
+#include "FrameRequest.h"
+
+#include <chrono>
+#include <cstring>
+#include <new>
+
+FrameRequest *FrameRequest::create(const char *deviceId, const LedColourFrame &colours)
+{
+    const std::size_t length = std::strlen(deviceId);
+    if (length > std::size_t(INT32_MAX))
+        throw std::bad_alloc();
+    // The id lives in the same block: one allocation for the request, none for the id.
+    void *block = ::operator new(sizeof(FrameRequest) + length + 1);
+    return new (block) FrameRequest(deviceId, length, colours);
+}
+
+FrameRequest::FrameRequest(const char *deviceId, std::size_t length, const LedColourFrame &colours)
+    : m_colours(colours)
+    , m_idLength(int(length))
+    , m_id(reinterpret_cast<char *>(this + 1))
+{
+    std::memcpy(m_id, deviceId, length + 1);
+}
+
+void FrameRequest::release() noexcept
+{
+    if (m_references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        this->~FrameRequest();
+        ::operator delete(static_cast<void *>(this));
+    }
+}
+
+bool FrameRequest::move(State from, State to) noexcept
+{
+    int expected = from;
+    return m_state.compare_exchange_strong(expected, to, std::memory_order_acq_rel);
+}
+
+void FrameRequest::settle(State from, State to) noexcept
+{
+    if (!move(from, to))
+        return;
+    // Under the mutex, so that a host between its test of the state and its wait cannot miss it.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_settled.notify_all();
+}
+
+FrameRequest::State FrameRequest::waitFor(int milliseconds)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto settled = [this] {
+        const int state = m_state.load(std::memory_order_acquire);
+        return state == Done || state == Dropped;
+    };
+    m_settled.wait_for(lock, std::chrono::milliseconds(milliseconds), settled);
+    return State(m_state.load(std::memory_order_acquire));
+}
+
+FrameEvent::FrameEvent(FrameRequest *request) noexcept
+    : QEvent(EventType)
+    , m_request(request)
+{ }
+
+FrameEvent::~FrameEvent()
+{
+    if (m_request) {
+        m_request->drop();
+        m_request->release();
+    }
+}
+
+FrameRequest *FrameEvent::take() noexcept
+{
+    return std::exchange(m_request, nullptr);
+}

@@ -1,0 +1,76 @@
+// One colour frame on its way from a host thread to the worker, shared by the host thread that
+// waits for it and the event that carries it. Its state moves out of Pending exactly once, by
+// compare-and-swap: the worker starts it, the waiting host withdraws it when its wait is over,
+// or the event drops it when it is destroyed undelivered (the worker ended first). A started
+// frame finishes on its own even when its host no longer waits.
+//
+// The device id and the colours are copies: nothing here points into the host's memory, which
+// the host may reuse as soon as its call returns.
+#pragma once
+
+#include "boundary/LedColourFrame.h"
+
+#include <QByteArray>
+#include <QEvent>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+class FrameRequest
+{
+public:
+    enum State { Pending, Running, Done, Withdrawn, Dropped };
+
+    // One reference for the caller.
+    static FrameRequest *create(const char *deviceId, const LedColourFrame &colours);
+    void addRef() noexcept { m_references.fetch_add(1, std::memory_order_relaxed); }
+    void release() noexcept;
+
+    // Worker thread.
+    bool start() noexcept { return move(Pending, Running); }
+    void finish() noexcept { settle(Running, Done); }
+    // Any thread: the frame will not run.
+    void drop() noexcept { settle(Pending, Dropped); }
+    // The host: waits until the frame is done or dropped, or until the time is up.
+    State waitFor(int milliseconds);
+    bool withdraw() noexcept { return move(Pending, Withdrawn); }
+
+    // The id's bytes, without a copy; valid while the request lives.
+    QByteArray deviceId() const { return QByteArray::fromRawData(m_id, m_idLength); }
+    const LedColourFrame &colours() const { return m_colours; }
+
+    FrameRequest(const FrameRequest &) = delete;
+    FrameRequest &operator=(const FrameRequest &) = delete;
+
+private:
+    FrameRequest(const char *deviceId, std::size_t length, const LedColourFrame &colours);
+    ~FrameRequest() = default;
+    bool move(State from, State to) noexcept;
+    void settle(State from, State to) noexcept;
+
+    std::atomic<int> m_references { 1 };
+    std::atomic<int> m_state { Pending };
+    std::mutex m_mutex; // with m_settled: the host's wait
+    std::condition_variable m_settled;
+    LedColourFrame m_colours;
+    int m_idLength = 0;
+    char *m_id; // the bytes follow the object in its one allocation
+};
+
+// The event that carries a frame to the worker. Destroyed undelivered, it drops the frame.
+class FrameEvent : public QEvent
+{
+public:
+    static constexpr QEvent::Type EventType = QEvent::Type(QEvent::User + 0x0C01);
+    explicit FrameEvent(FrameRequest *request) noexcept;
+    ~FrameEvent() override;
+    // The frame, with the event's reference, for the worker.
+    FrameRequest *take() noexcept;
+
+    FrameEvent(const FrameEvent &) = delete;
+    FrameEvent &operator=(const FrameEvent &) = delete;
+
+private:
+    FrameRequest *m_request;
+};
