@@ -1,15 +1,22 @@
-# Windows programs of a cross build run by ctest under wine64, through a wrapper made here
+# Windows programs of a cross build run by ctest under wine, through a wrapper made here
 # (build/<preset>/wine-run) that every test command goes through as CMAKE_CROSSCOMPILING_EMULATOR.
-# The wine prefix lives in the build tree. 32-bit Windows code cannot run on these machines, not
-# even under wine64: a 32-bit build gets no emulator, and its tests are built but not run.
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
-    message(STATUS "32-bit Windows: programs are linked, not run")
-    return()
+# The wine prefix lives in the build tree: a win64 one for the 64-bit build (wine64), a win32 one
+# for the 32-bit build (the 32-bit loader, wine32): in a win64 prefix a 32-bit registration would
+# land in the registry's 32-bit view, which the class link of the tests does not look at.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(wine_loader wine64)
+    set(GLINT_WINE_ARCH win64)
+else()
+    set(wine_loader wine)
+    set(GLINT_WINE_ARCH win32)
 endif()
-find_program(GLINT_WINE64 wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-find_program(GLINT_WINESERVER wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(NOT GLINT_WINE64 OR NOT GLINT_WINESERVER)
-    message(STATUS "wine64 not found: the Windows tests are built but not run")
+# By their paths: with wine32 beside wine64 there is no /usr/bin/wine.
+find_program(GLINT_WINE_LOADER ${wine_loader} PATHS /usr/lib/wine NO_DEFAULT_PATH
+    NO_CMAKE_FIND_ROOT_PATH)
+find_program(GLINT_WINESERVER wineserver PATHS /usr/lib/wine NO_DEFAULT_PATH
+    NO_CMAKE_FIND_ROOT_PATH)
+if(NOT GLINT_WINE_LOADER OR NOT GLINT_WINESERVER)
+    message(STATUS "${wine_loader} not found: the Windows tests are built but not run")
     return()
 endif()
 

@@ -1,4 +1,5 @@
-# 32-bit x86 Linux with Debian's multiarch i386 libraries; binaries run under qemu-i386.
+# 32-bit x86 Linux with Debian's multiarch i386 libraries. Test programs run natively where the
+# kernel executes 32-bit code, and under qemu-i386 where it refuses it (some virtual machines).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)
@@ -11,4 +12,23 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(CMAKE_PREFIX_PATH /usr/lib/i386-linux-gnu/cmake)
 set(Qt5_DIR /usr/lib/i386-linux-gnu/cmake/Qt5)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386)
+
+if(NOT DEFINED GLINT_I386_NATIVE)
+    set(probe ${CMAKE_BINARY_DIR}/run-32-bit)
+    file(WRITE ${probe}.c "int main(void) { return 0; }\n")
+    execute_process(COMMAND gcc -m32 -static ${probe}.c -o ${probe} RESULT_VARIABLE built
+        OUTPUT_QUIET ERROR_QUIET)
+    if(NOT built EQUAL 0)
+        message(FATAL_ERROR "gcc -m32 cannot build a static program: run scripts/setup test")
+    endif()
+    execute_process(COMMAND ${probe} RESULT_VARIABLE ran OUTPUT_QUIET ERROR_QUIET)
+    if(ran EQUAL 0)
+        set(native ON)
+    else()
+        set(native OFF)
+    endif()
+    set(GLINT_I386_NATIVE ${native} CACHE BOOL "This kernel runs 32-bit x86 programs")
+endif()
+if(NOT GLINT_I386_NATIVE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386)
+endif()

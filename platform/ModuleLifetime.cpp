@@ -34,8 +34,8 @@ ModuleReference::~ModuleReference()
 
 SystemThread::~SystemThread()
 {
-    if (m_handle)
-        CloseHandle(m_handle);
+    if (void *handle = m_handle.load())
+        CloseHandle(handle);
 }
 
 void SystemThread::captureCurrent() noexcept
@@ -43,17 +43,16 @@ void SystemThread::captureCurrent() noexcept
     HANDLE handle = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &handle,
                         SYNCHRONIZE, FALSE, 0)) {
-        if (m_handle)
-            CloseHandle(m_handle);
-        m_handle = handle;
+        if (void *previous = m_handle.exchange(handle))
+            CloseHandle(previous);
     }
 }
 
 bool SystemThread::waitForExit(int milliseconds) noexcept
 {
-    return !m_handle
-        || WaitForSingleObject(m_handle, DWORD(milliseconds > 0 ? milliseconds : 0))
-        == WAIT_OBJECT_0;
+    void *handle = m_handle.load();
+    return !handle
+        || WaitForSingleObject(handle, DWORD(milliseconds > 0 ? milliseconds : 0)) == WAIT_OBJECT_0;
 }
 
 static void parkForever()
@@ -92,20 +91,21 @@ SystemThread::~SystemThread() = default;
 
 void SystemThread::captureCurrent() noexcept
 {
-    m_threadId = static_cast<long>(syscall(SYS_gettid));
+    m_threadId.store(static_cast<long>(syscall(SYS_gettid)));
 }
 
 bool SystemThread::waitForExit(int milliseconds) noexcept
 {
-    if (m_threadId == 0)
+    const long threadId = m_threadId.load();
+    if (threadId == 0)
         return true;
     // Qt's threads are detached, so there is nothing to join. The kernel keeps the id until the
     // thread has run its key destructors (Qt's drops the thread's own reference to its QThreadData
     // there) and ended; signal 0 only asks whether it is still there.
     const pid_t process = getpid();
-    const int polls = milliseconds > 0 ? milliseconds * 5 : 0;
-    for (int poll = 0;; ++poll) {
-        if (syscall(SYS_tgkill, process, m_threadId, 0) != 0)
+    const long long polls = milliseconds > 0 ? milliseconds * 5LL : 0;
+    for (long long poll = 0;; ++poll) {
+        if (syscall(SYS_tgkill, process, threadId, 0) != 0)
             return true;
         if (poll >= polls)
             return false;

@@ -10,6 +10,7 @@
 // plug-in's threads to touch nothing more.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -62,10 +63,11 @@ public:
     bool waitForExit(int milliseconds) noexcept;
 
 private:
+    // Written by the thread as it ends, read by others after Qt says it has finished.
 #ifdef _WIN32
-    void *m_handle = nullptr;
+    std::atomic<void *> m_handle { nullptr };
 #else
-    long m_threadId = 0; // the kernel's id of the thread
+    std::atomic<long> m_threadId { 0 }; // the kernel's id of the thread
 #endif
 };
 

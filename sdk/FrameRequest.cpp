@@ -55,21 +55,3 @@ FrameRequest::State FrameRequest::waitFor(int milliseconds)
     m_settled.wait_for(lock, std::chrono::milliseconds(milliseconds), settled);
     return State(m_state.load(std::memory_order_acquire));
 }
-
-FrameEvent::FrameEvent(FrameRequest *request) noexcept
-    : QEvent(EventType)
-    , m_request(request)
-{ }
-
-FrameEvent::~FrameEvent()
-{
-    if (m_request) {
-        m_request->drop();
-        m_request->release();
-    }
-}
-
-FrameRequest *FrameEvent::take() noexcept
-{
-    return std::exchange(m_request, nullptr);
-}

@@ -1,8 +1,8 @@
 // One colour frame on its way from a host thread to the worker, shared by the host thread that
-// waits for it and the event that carries it. Its state moves out of Pending exactly once, by
-// compare-and-swap: the worker starts it, the waiting host withdraws it when its wait is over,
-// or the event drops it when it is destroyed undelivered (the worker ended first). A started
-// frame finishes on its own even when its host no longer waits.
+// waits for it and the worker's queue. Its state moves out of Pending exactly once, by
+// compare-and-swap: the worker starts it, the waiting host withdraws it when its wait is over, or
+// the worker drops it unrun (it is stopping). A started frame finishes on its own even when its
+// host no longer waits.
 //
 // The device id and the colours are copies: nothing here points into the host's memory, which
 // the host may reuse as soon as its call returns.
@@ -11,7 +11,6 @@
 #include "boundary/LedColourFrame.h"
 
 #include <QByteArray>
-#include <QEvent>
 
 #include <atomic>
 #include <condition_variable>
@@ -56,21 +55,4 @@ private:
     LedColourFrame m_colours;
     int m_idLength = 0;
     char *m_id; // the bytes follow the object in its one allocation
-};
-
-// The event that carries a frame to the worker. Destroyed undelivered, it drops the frame.
-class FrameEvent : public QEvent
-{
-public:
-    static constexpr QEvent::Type EventType = QEvent::Type(QEvent::User + 0x0C01);
-    explicit FrameEvent(FrameRequest *request) noexcept;
-    ~FrameEvent() override;
-    // The frame, with the event's reference, for the worker.
-    FrameRequest *take() noexcept;
-
-    FrameEvent(const FrameEvent &) = delete;
-    FrameEvent &operator=(const FrameEvent &) = delete;
-
-private:
-    FrameRequest *m_request;
 };

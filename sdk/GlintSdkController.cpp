@@ -5,15 +5,16 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include <exception>
+#include <algorithm>
+#include <climits>
 
 namespace {
 
-qint64 millisecondsLeft(GlintSdkController::Deadline deadline)
+int millisecondsLeft(GlintSdkController::Deadline deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? left.count() : 0;
+    return int(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX / 10));
 }
 
 // Gives back the host's reference on a frame on every way out.
@@ -87,7 +88,7 @@ GlintSdkController::GlintSdkController(QObject *parent)
 GlintSdkController::~GlintSdkController()
 {
     if (m_life.state() == ControllerState::Running)
-        stop(Deadline::max());
+        stop(std::chrono::steady_clock::now() + std::chrono::hours(24));
     if (!thread.isFinished())
         thread.wait(); // only a program that deletes a controller it let go gets here
     m_workerSystemThread.waitForExit(5000);
@@ -207,10 +208,10 @@ bool GlintSdkController::stop(Deadline deadline)
     // What has not begun goes now: completions not yet taken by Qt (and their holds), frames still
     // queued (their hosts return at once).
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    QCoreApplication::removePostedEvents(worker.get(), FrameEvent::EventType);
+    worker->dropQueuedFrames();
     thread.quit();
     const bool ended = thread.wait(QDeadlineTimer(millisecondsLeft(deadline)))
-        && m_workerSystemThread.waitForExit(int(millisecondsLeft(deadline)));
+        && m_workerSystemThread.waitForExit(millisecondsLeft(deadline));
     {
         std::unique_lock<std::mutex> lock(m_holdMutex);
         m_holdsReleased.wait_until(lock, deadline, [this] { return m_waitedHolds.load() == 0; });

@@ -9,11 +9,10 @@
 #include <QCoreApplication>
 
 #include <exception>
-#include <memory>
 
 namespace {
 
-constexpr QEvent::Type ConnectionChangeEvent = QEvent::Type(QEvent::User + 0x0C02);
+constexpr QEvent::Type WakeEvent = QEvent::Type(QEvent::User + 0x0C02);
 
 // After the n-th failed opening in a row: 1, 2, 4, 8, 16 s, then every 30 s.
 int retryDelayMs(int failedAttempts)
@@ -29,46 +28,76 @@ GlintSdkWorker::GlintSdkWorker()
     , m_retry(this)
 {
     m_retry.setSingleShot(true);
-    connect(&m_retry, &QTimer::timeout, this, [this] { run({}); });
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        {
+            const std::lock_guard<std::mutex> lock(m_queueMutex);
+            if (!m_changeQueued) {
+                m_queue.push_back({});
+                m_changeQueued = true;
+            }
+        }
+        runQueued();
+    });
 }
 
 GlintSdkWorker::~GlintSdkWorker()
 {
-    for (const Request &request : m_deferred) {
-        if (request.frame) {
-            request.frame->drop();
-            request.frame->release();
-        }
-    }
+    dropFrames(true);
     uninitialize();
 }
 
 void GlintSdkWorker::setWantedOpen(bool open)
 {
-    auto change = std::make_unique<QEvent>(ConnectionChangeEvent); // before anything changes
-    bool post = false;
+    QEvent *wake = nullptr;
     {
-        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
+        const Target previous = m_target;
         if (open && !m_target.open)
             ++m_target.opening;
         m_target.open = open;
-        post = !std::exchange(m_target.posted, true);
+        if (!m_changeQueued) {
+            try {
+                wake = queueLocked({});
+            } catch (...) {
+                m_target = previous;
+                throw;
+            }
+            m_changeQueued = true;
+        }
     }
-    if (post)
-        QCoreApplication::postEvent(this, change.release());
+    if (wake)
+        QCoreApplication::postEvent(this, wake);
 }
 
 void GlintSdkWorker::post(FrameRequest *frame)
 {
     frame->addRef();
-    FrameEvent *event = nullptr;
+    QEvent *wake = nullptr;
     try {
-        event = new FrameEvent(frame);
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
+        wake = queueLocked({ frame });
     } catch (...) {
         frame->release();
         throw;
     }
-    QCoreApplication::postEvent(this, event);
+    if (wake)
+        QCoreApplication::postEvent(this, wake);
+}
+
+QEvent *GlintSdkWorker::queueLocked(Request request)
+{
+    m_queue.push_back(request);
+    if (m_wakePosted)
+        return nullptr;
+    QEvent *wake = nullptr;
+    try {
+        wake = new QEvent(WakeEvent);
+    } catch (...) {
+        m_queue.pop_back();
+        throw;
+    }
+    m_wakePosted = true;
+    return wake;
 }
 
 void GlintSdkWorker::cancel()
@@ -79,45 +108,58 @@ void GlintSdkWorker::cancel()
 
 GlintSdkWorker::Target GlintSdkWorker::target()
 {
-    const std::lock_guard<std::mutex> lock(m_targetMutex);
+    const std::lock_guard<std::mutex> lock(m_queueMutex);
     return m_target;
 }
 
 bool GlintSdkWorker::event(QEvent *event)
 {
-    if (event->type() == FrameEvent::EventType) {
-        run({ static_cast<FrameEvent *>(event)->take() });
-        return true;
-    }
-    if (event->type() == ConnectionChangeEvent) {
-        run({});
-        return true;
-    }
-    return QObject::event(event);
+    if (event->type() != WakeEvent)
+        return QObject::event(event);
+    runQueued();
+    return true;
 }
 
-void GlintSdkWorker::run(Request request)
+void GlintSdkWorker::runQueued()
 {
-    if (m_running) {
-        // Delivered inside a running request: it runs once that one has returned.
-        try {
-            m_deferred.push_back(request);
-        } catch (...) {
-            if (request.frame) {
-                request.frame->drop();
-                request.frame->release();
-            }
-        }
-        return;
-    }
+    if (m_running)
+        return; // inside a request: the outer call runs these once it has returned
     m_running = true;
-    execute(request);
-    while (!m_deferred.empty()) {
-        const Request next = m_deferred.front();
-        m_deferred.pop_front();
-        execute(next);
+    for (;;) {
+        Request request;
+        {
+            const std::lock_guard<std::mutex> lock(m_queueMutex);
+            if (m_queueHead == m_queue.size()) {
+                m_queue.clear();
+                m_queueHead = 0;
+                m_wakePosted = false;
+                break;
+            }
+            request = m_queue[m_queueHead++];
+        }
+        execute(request);
     }
     m_running = false;
+}
+
+void GlintSdkWorker::dropFrames(bool all) noexcept
+{
+    // In place, without an allocation: also reached where memory ran out. A frame's own lock is
+    // never held while this one is taken, so dropping under it cannot deadlock.
+    const std::lock_guard<std::mutex> lock(m_queueMutex);
+    std::size_t kept = m_queueHead;
+    for (std::size_t i = m_queueHead; i < m_queue.size(); ++i) {
+        const Request request = m_queue[i];
+        if (request.frame) {
+            request.frame->drop();
+            request.frame->release();
+        } else if (!all) {
+            m_queue[kept++] = request;
+        }
+    }
+    m_queue.resize(kept);
+    if (all)
+        m_changeQueued = false;
 }
 
 void GlintSdkWorker::execute(const Request &request) noexcept
@@ -162,8 +204,8 @@ void GlintSdkWorker::reconcile()
     const StallMonitor::Request running(m_stalls, "a connection change");
     Target wanted;
     {
-        const std::lock_guard<std::mutex> lock(m_targetMutex);
-        m_target.posted = false; // a change from now on posts a request of its own
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_changeQueued = false; // a change from now on queues a request of its own
         wanted = m_target;
     }
     if (!wanted.open) {
@@ -186,7 +228,7 @@ void GlintSdkWorker::initialize()
         return;
     std::uint64_t opening = 0;
     {
-        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
         if (!m_target.open)
             ++m_target.opening;
         m_target.open = true;
@@ -281,7 +323,7 @@ void GlintSdkWorker::connectionLost()
 void GlintSdkWorker::uninitialize()
 {
     {
-        const std::lock_guard<std::mutex> lock(m_targetMutex);
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
         m_target.open = false;
     }
     m_retry.stop();
@@ -312,15 +354,7 @@ void GlintSdkWorker::shutDown()
     ModuleLifetime::parkIfExiting();
     m_retry.stop();
     // Frames still queued go now: their hosts return at once.
-    QCoreApplication::removePostedEvents(this);
-    while (!m_deferred.empty()) {
-        const Request request = m_deferred.front();
-        m_deferred.pop_front();
-        if (request.frame) {
-            request.frame->drop();
-            request.frame->release();
-        }
-    }
+    dropFrames(true);
     try {
         close(ControllerState::Closed);
     } catch (...) {

@@ -7,9 +7,9 @@
 // while the connection is wanted; a connection whose service went away (its objects answer with a
 // disconnection code) is closed and opened again the same way.
 //
-// Requests (a connection change, a retry, a colour frame) run one at a time. One that arrives
-// while another runs (a COM apartment delivers its messages, and Qt's posted events with them,
-// while an outgoing SDK call waits) waits until the outer one has returned.
+// Requests (a connection change, a retry, a colour frame) run one at a time, in the order they
+// came. One that arrives while another runs (a COM apartment delivers its messages, and Qt's posted
+// events with them, while an outgoing SDK call waits) waits until the outer one has returned.
 //
 // Invariant: sdk is non-null exactly while initialized is true, and then this thread holds one
 // CoInitializeEx that uninitialize() balances, and the process's SDK connection gate.
@@ -25,8 +25,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <mutex>
+#include <vector>
 
 class GlintSdkWorker : public QObject
 {
@@ -43,6 +43,8 @@ public:
     void setWantedOpen(bool open);
     // Any thread: queues the frame for the worker thread (the worker takes a reference).
     void post(FrameRequest *frame);
+    // Any thread: frames still queued will not run; their hosts return at once.
+    void dropQueuedFrames() { dropFrames(false); }
     // Any thread: the controller is stopping; a wait for the SDK connection gate gives up.
     void cancel();
     // Worker thread, as its event loop ends: drops what waits and closes an open connection.
@@ -76,18 +78,24 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // A connection change (no frame) or a colour frame, with the queue's reference on it.
     struct Request
     {
-        FrameRequest *frame = nullptr; // with the request's reference; null: a connection change
+        FrameRequest *frame = nullptr;
     };
     struct Target
     {
         bool open = false;
         std::uint64_t opening = 0; // counts the changes from closed to open
-        bool posted = false; // a connection change is queued and has not begun
     };
 
-    void run(Request request);
+    // Any thread, holding m_queueMutex: queues a request; the wake-up event to post once the
+    // mutex is free, when the worker thread is not yet woken (null otherwise).
+    QEvent *queueLocked(Request request);
+    // Worker thread: runs the queued requests one after another. Called again from inside a
+    // running request (an SDK call that delivers the thread's events), it leaves them queued: the
+    // outer call runs them once the current one has returned.
+    void runQueued();
     void execute(const Request &request) noexcept;
     void runFrame(FrameRequest *frame);
     void reconcile();
@@ -98,6 +106,7 @@ private:
     void close(ControllerState after);
     void connectionLost();
     Target target();
+    void dropFrames(bool all) noexcept;
 
     std::atomic<bool> initialized { false };
     ComPtr<IGlintSdk2> sdk;
@@ -105,7 +114,13 @@ private:
 
     StallMonitor m_stalls;
     StateMachine m_state { ControllerState::Closed };
-    std::mutex m_targetMutex;
+    // Host threads hand requests over here, not through Qt's event queue, so that every hand-off
+    // is one a thread checker can see; Qt's event only wakes the worker thread.
+    std::mutex m_queueMutex;
+    std::vector<Request> m_queue; // from m_queueHead on: capacity is kept, no allocation per frame
+    std::size_t m_queueHead = 0;
+    bool m_wakePosted = false; // a wake-up event is on its way
+    bool m_changeQueued = false; // a connection change waits in the queue
     Target m_target;
     std::atomic<bool> m_cancelled { false };
     QTimer m_retry;
@@ -113,5 +128,4 @@ private:
     std::uint64_t m_openedFor = 0; // the opening the open connection answers
     int m_attempts = 0; // failed openings since the last success
     bool m_running = false; // a request is running
-    std::deque<Request> m_deferred; // requests that arrived while one ran
 };

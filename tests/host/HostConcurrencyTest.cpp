@@ -56,11 +56,12 @@ TEST_F(HostConcurrency, StopAndStartWhileFramesAreInFlight)
     EXPECT_EQ(control.startCalls(), control.stopCalls());
 }
 
-// The unload waits for the frame, which ends normally; then the connection is closed.
+// The unload waits for the frame, which ends normally; then the connection is closed. (An Apply
+// slow enough to pass the frame bound is a stall: StallTest.cpp.)
 TEST_F(HostConcurrency, UnloadWhileAFrameWaitsForASlowApply)
 {
     BoardScenario board = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2);
-    board.applyDelayMs = 500;
+    board.applyDelayMs = 200;
     use({ board });
     subscribeAndRun();
     const std::vector<TalvernPluginLedColor> frame = paint(2, 77);

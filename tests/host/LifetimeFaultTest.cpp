@@ -203,11 +203,14 @@ TEST(LifetimeFaultLinux, UnloadWithoutTheTableBackWhileTheWorkerLoadsTheSdk)
     writer.join();
     unlink(pipe.constData());
     qputenv("COMPAT_INPROC_SERVERS", registry);
-    // The worker still runs: its module stays in the process until the process ends.
-    void *stillThere = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_NE(stillThere, nullptr);
-    if (stillThere)
-        dlclose(stillThere);
+    // The worker still runs, and with it the module. A host that loads the library again and
+    // gives back its table stops it; then the library can go.
+    void *again = dlopen(GLINT_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(again, nullptr);
+    reinterpret_cast<decltype(&TalvernPluginFreeInstance)>(
+        dlsym(again, TALVERN_PLUGIN_FREE_INSTANCE))(const_cast<TalvernPluginInstance *>(table));
+    dlclose(again);
+    EXPECT_FALSE(PluginLibrary::isInProcess());
 }
 
 namespace {
@@ -246,11 +249,35 @@ TEST(LifetimeFaultLinux, ExitDuringTheEnumeration)
     slowName.blockMs = 500;
     useScenario(boards, { slowName });
     SimulatorControl &control = SimulatorControl::instance();
-    auto *plugin = new PluginLibrary; // never unloaded: the process exits with it
+    static PluginLibrary *const plugin = new PluginLibrary; // the process exits with it loaded
     ASSERT_TRUE(plugin->isLoaded());
     HostCallbackRecorder recorder;
     plugin->table().subscribe(&recorder, &HostCallbackRecorder::callback);
     plugin->table().setPluginMode(2);
+    ASSERT_TRUE(runEventsUntil([&] { return control.blockedCalls() == 1; }));
+    std::exit(0);
+}
+
+// The process exits while the worker is inside an Apply that never returns and a host thread waits
+// for its frame: nothing is waited for, and the process ends at once.
+TEST(LifetimeFaultLinux, ExitDuringAHungApply)
+{
+    const Watchdog watchdog("the exit during a hung Apply", CaseBoundMs);
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    SimulatorControl &control = SimulatorControl::instance();
+    static PluginLibrary *const plugin = new PluginLibrary; // the process exits with it loaded
+    ASSERT_TRUE(plugin->isLoaded());
+    HostCallbackRecorder recorder;
+    const TalvernPluginInstance &table = plugin->table();
+    table.subscribe(&recorder, &HostCallbackRecorder::callback);
+    table.setPluginMode(2);
+    ASSERT_TRUE(runEventsUntil([&] { return recorder.count() == 1; }));
+    control.addFault(blockedCall("board:0", "Apply"));
+    std::thread([&table] { // still waiting when the process ends
+        const TalvernPluginLedColor colours[] = { { firstMotherboardLed, 1, 2, 3 } };
+        table.setLedsColors(norvaneMotherboardId.constData(), 1, colours);
+    })
+        .detach();
     ASSERT_TRUE(runEventsUntil([&] { return control.blockedCalls() == 1; }));
     std::exit(0);
 }

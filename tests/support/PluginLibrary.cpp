@@ -1,7 +1,8 @@
 #include "PluginLibrary.h"
 
-#ifdef _WIN32
 #include "HostEvents.h"
+
+#ifdef _WIN32
 #include "Watchdog.h"
 
 #include <QDir>
@@ -50,7 +51,7 @@ bool PluginLibrary::isInProcess()
     return GetModuleHandleW(reinterpret_cast<const wchar_t *>(path().utf16())) != nullptr;
 }
 
-bool PluginLibrary::unload()
+bool PluginLibrary::unload(int waitMs)
 {
     // QLibrary's own isLoaded() tells whether any QLibrary of the same file has it loaded.
     if (!m_loaded)
@@ -64,9 +65,7 @@ bool PluginLibrary::unload()
         m_table = nullptr;
         m_library.unload();
     }
-    // A module reference of the plug-in's own may outlive FreeLibrary while its worker thread
-    // winds down; it goes as the thread ends.
-    return runEventsUntil([] { return !isInProcess(); }, 5000);
+    return runEventsUntil([] { return !isInProcess(); }, waitMs);
 }
 
 #else
@@ -84,7 +83,7 @@ bool PluginLibrary::isInProcess()
     return handle != nullptr;
 }
 
-bool PluginLibrary::unload()
+bool PluginLibrary::unload(int waitMs)
 {
     // QLibrary's own isLoaded() tells whether any QLibrary of the same file has it loaded.
     if (!m_loaded)
@@ -94,7 +93,7 @@ bool PluginLibrary::unload()
         m_freeInstance(m_table);
     m_table = nullptr;
     m_library.unload();
-    return !isInProcess();
+    return runEventsUntil([] { return !isInProcess(); }, waitMs);
 }
 
 #endif

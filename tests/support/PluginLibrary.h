@@ -35,8 +35,10 @@ public:
     // Gives the table taken at load back, as a host does before it unloads; table() is then gone.
     void freeLoadTable() { m_freeInstance(std::exchange(m_table, nullptr)); }
 
-    // Frees the table and unloads the library; true when the library left the process.
-    bool unload();
+    // Frees the table and unloads the library; true when the library left the process, waiting
+    // for that at most waitMs (a module reference of the plug-in's own may outlive the unload
+    // while its worker thread winds down).
+    bool unload(int waitMs = 5000);
 
     PluginLibrary(const PluginLibrary &) = delete;
     PluginLibrary &operator=(const PluginLibrary &) = delete;
