@@ -32,7 +32,7 @@ QByteArray LiveView::boardRow(int board) const
     return row;
 }
 
-void LiveView::draw(const RenderThread::Status &status)
+void LiveView::draw(const RenderThread::Status &status, const QString &stall)
 {
     QByteArray text;
     // Back to the top of the previous drawing, so the view stays in place.
@@ -40,16 +40,26 @@ void LiveView::draw(const RenderThread::Status &status)
         text += "\x1b[" + QByteArray::number(m_linesDrawn) + "F";
     for (int board = 0; board < m_boardNames.size(); ++board)
         text += (m_terminal ? "\x1b[2K" : "") + boardRow(board) + '\n';
-    text += QStringLiteral("%1%2 s  frames %3  %4 fps  latency p50 %5 us  p99 %6 us  max %7 us\n")
-                .arg(QLatin1String(m_terminal ? "\x1b[2K" : ""))
+    const int notShown = qMax(0, status.calls - SimulatorControl::instance().applyCount(0));
+    const QString clear = QLatin1String(m_terminal ? "\x1b[2K" : "");
+    text += QStringLiteral("%1%2 s  frames %3  %4 fps  not shown %5  latency p50 %6 us  p99 %7 us  "
+                           "max %8 us\n")
+                .arg(clear)
                 .arg(status.elapsedSeconds, 0, 'f', 1)
                 .arg(status.frames)
                 .arg(status.achievedFps(), 0, 'f', 1)
+                .arg(notShown)
                 .arg(status.p50)
                 .arg(status.p99)
                 .arg(status.max)
                 .toUtf8();
+    QString sdk = QStringLiteral("SDK: answering");
+    if (!stall.isEmpty())
+        sdk = QStringLiteral("SDK STALLED: ") + stall;
+    else if (status.frames == 0)
+        sdk = QStringLiteral("SDK: no device reported yet");
+    text += (clear + sdk).toUtf8() + '\n';
     std::fputs(text.constData(), stdout);
     std::fflush(stdout);
-    m_linesDrawn = m_boardNames.size() + 1;
+    m_linesDrawn = m_boardNames.size() + 2;
 }

@@ -1,6 +1,7 @@
 // The terminal view of the simulated boards: one row per board, one cell per light in the colour
-// its last Apply latched, and a status line. 24-bit colour when writing to a terminal, redrawn
-// in place; plain hex colours otherwise.
+// its last Apply latched, and a status line (frames, how many the first board did not show, the
+// frame call's latency, and a stall of the SDK while one goes on). 24-bit colour when writing to
+// a terminal, redrawn in place; plain hex colours otherwise.
 #pragma once
 
 #include "RenderThread.h"
@@ -12,7 +13,8 @@ class LiveView
 {
 public:
     LiveView(const QStringList &boardNames, bool terminal);
-    void draw(const RenderThread::Status &status);
+    // stall: what the plug-in said of a stall going on, or empty.
+    void draw(const RenderThread::Status &status, const QString &stall);
 
 private:
     QByteArray boardRow(int board) const;

@@ -56,7 +56,11 @@ bool StallMonitor::stalled() noexcept
         qCWarning(glintSdkControllerLog).nospace()
             << "SDK stall: " << m_what.load(std::memory_order_relaxed) << " has been waiting"
             << (*call ? " in " : "") << call << " since "
-            << QTime::currentTime().addMSecs(int(-age)).toString(QStringLiteral("HH:mm:ss.zzz"))
+            << QTime::currentTime()
+                   .addMSecs(int(-age))
+                   .toString(QStringLiteral("HH:mm:ss.zzz"))
+                   .toLatin1()
+                   .constData()
             << " (" << age << " ms); frames are dropped until it returns";
     }
     return true;
