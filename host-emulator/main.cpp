@@ -211,7 +211,8 @@ int main(int argc, char *argv[])
     // leak, as long as a call is still inside the SDK.
     const int stuckCalls = sdk.blockedCalls();
     const QString stuck = stuckCalls > 0
-        ? QStringLiteral(" (left by a stuck SDK at exit: %1 call(s) still inside it)").arg(stuckCalls)
+        ? QStringLiteral(" (left by a stuck SDK at exit: %1 call(s) still inside it)")
+              .arg(stuckCalls)
         : QString();
     if (stuckCalls == 0) {
         if (liveObjects != 0)

@@ -1,6 +1,5 @@
 #include "FrameRequest.h"
 
-#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -38,20 +37,14 @@ bool FrameRequest::move(State from, State to) noexcept
 
 void FrameRequest::settle(State from, State to) noexcept
 {
-    if (!move(from, to))
-        return;
-    // Under the mutex, so that a host between its test of the state and its wait cannot miss it.
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_settled.notify_all();
+    // Only the thread that moves the state wakes the host: the semaphore sleeps the host thread,
+    // the state (an atomic) hands the frame over.
+    if (move(from, to))
+        m_settled.release();
 }
 
 FrameRequest::State FrameRequest::waitFor(int milliseconds)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    const auto settled = [this] {
-        const int state = m_state.load(std::memory_order_acquire);
-        return state == Done || state == Dropped;
-    };
-    m_settled.wait_for(lock, std::chrono::milliseconds(milliseconds), settled);
+    m_settled.tryAcquire(1, milliseconds);
     return State(m_state.load(std::memory_order_acquire));
 }

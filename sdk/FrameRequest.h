@@ -5,16 +5,16 @@
 // host no longer waits.
 //
 // The device id and the colours are copies: nothing here points into the host's memory, which
-// the host may reuse as soon as its call returns.
+// the host may reuse as soon as its call returns. The state, an atomic, is what hands the frame
+// over; the semaphore only lets the host sleep until then (the same futex-based sleep a blocking
+// queued call uses, at its cost).
 #pragma once
 
 #include "boundary/LedColourFrame.h"
 
-#include <QByteArray>
+#include <QSemaphore>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 
 class FrameRequest
 {
@@ -35,8 +35,9 @@ public:
     State waitFor(int milliseconds);
     bool withdraw() noexcept { return move(Pending, Withdrawn); }
 
-    // The id's bytes, without a copy; valid while the request lives.
-    QByteArray deviceId() const { return QByteArray::fromRawData(m_id, m_idLength); }
+    // The id's bytes (NUL-terminated), valid while the request lives.
+    const char *deviceId() const { return m_id; }
+    int deviceIdLength() const { return m_idLength; }
     const LedColourFrame &colours() const { return m_colours; }
 
     FrameRequest(const FrameRequest &) = delete;
@@ -50,8 +51,7 @@ private:
 
     std::atomic<int> m_references { 1 };
     std::atomic<int> m_state { Pending };
-    std::mutex m_mutex; // with m_settled: the host's wait
-    std::condition_variable m_settled;
+    QSemaphore m_settled; // released once, when the frame is done or dropped
     LedColourFrame m_colours;
     int m_idLength = 0;
     char *m_id; // the bytes follow the object in its one allocation

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -188,9 +189,16 @@ void GlintSdkWorker::runFrame(FrameRequest *frame)
     if (!frame->start())
         return; // its host stopped waiting before it began
     takeDisconnectionNote();
+    // Hosts send frame after frame to the same device: the id is copied only when it changes, so
+    // a frame costs no allocation here.
+    if (m_frameDeviceId.size() != frame->deviceIdLength()
+        || std::memcmp(m_frameDeviceId.constData(), frame->deviceId(),
+                       std::size_t(frame->deviceIdLength()))
+            != 0)
+        m_frameDeviceId = QByteArray(frame->deviceId(), frame->deviceIdLength());
     {
         const StallMonitor::Request running(m_stalls, "a colour frame");
-        setLedsColors(frame->deviceId(), frame->colours());
+        setLedsColors(m_frameDeviceId, frame->colours());
     }
     frame->finish();
     if (takeDisconnectionNote()) {

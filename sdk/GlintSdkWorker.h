@@ -125,6 +125,7 @@ private:
     std::atomic<bool> m_cancelled { false };
     QTimer m_retry;
     // Worker thread only.
+    QByteArray m_frameDeviceId; // the last frame's device
     std::uint64_t m_openedFor = 0; // the opening the open connection answers
     int m_attempts = 0; // failed openings since the last success
     bool m_running = false; // a request is running

@@ -350,7 +350,6 @@ HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *meth
         SimulatorLocker lock(m_lock);
         if (target.service != m_serviceEpoch)
             return RpcDisconnected;
-        const std::int64_t elapsed = nowMs() - m_scenarioStartMs;
         for (ActiveFault &fault : m_faults) {
             const FaultSetup &rule = fault.rule;
             if (rule.method != method
@@ -360,7 +359,7 @@ HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *meth
             ++fault.matches;
             if ((rule.call != 0 && rule.call != fault.matches)
                 || (rule.times > 0 && fault.matches > rule.times)
-                || (rule.forMs > 0 && elapsed >= rule.forMs))
+                || (rule.forMs > 0 && nowMs() - m_scenarioStartMs >= rule.forMs))
                 continue;
             if (result == S_OK && FAILED(rule.result))
                 result = rule.result;
