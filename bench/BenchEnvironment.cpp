@@ -1,5 +1,6 @@
 #include "BenchEnvironment.h"
 
+#include "simulator/SimulatorCApi.h"
 #include "simulator/SimulatorControl.h"
 
 #include <QCoreApplication>
@@ -15,11 +16,8 @@ BenchEnvironment &BenchEnvironment::instance()
 BenchEnvironment::BenchEnvironment()
     : m_library(QStringLiteral(GLINT_PLUGIN_PATH))
 {
-    if (!m_registry.open())
-        qFatal("cannot write the COM registry file");
-    m_registry.write("{05921124-5057-483E-A037-E9497B523590} " GLINT_SIMULATOR_PATH "\n");
-    m_registry.flush();
-    qputenv("COMPAT_INPROC_SERVERS", m_registry.fileName().toLocal8Bit());
+    if (FAILED(GlintSimulatorSetRegistered(true)))
+        qFatal("cannot register the substitute SDK");
     // The journal costs allocations on every SDK call; it would dominate what is measured.
     SimulatorControl::instance().setJournalEnabled(false);
 }

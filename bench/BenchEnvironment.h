@@ -9,7 +9,6 @@
 
 #include <QByteArray>
 #include <QLibrary>
-#include <QTemporaryFile>
 #include <QVector>
 
 #include <memory>
@@ -41,7 +40,6 @@ private:
     void closeDirectWorker();
     static void TALVERN_CDECL deviceCallback(void *context, const char *deviceId, int32_t status);
 
-    QTemporaryFile m_registry;
     int m_boards = -1;
     int m_lights = -1;
     QLibrary m_library;

@@ -17,11 +17,15 @@ struct LifecycleOwner
     ControllerLifecycle *lifecycle = new ControllerLifecycle;
     ~LifecycleOwner()
     {
-        if (lifecycle->isEmpty()) {
-            delete lifecycle;
+        // Read without the lifecycle's mutex: at ExitProcess a killed thread may have held it.
+        if (lifecycle->m_controllers.load() != 0) {
+            ModuleLifetime::beginExit();
             return;
         }
-        ModuleLifetime::beginExit();
+        // The module's own reference, if a callback's stop left it for a later call: static
+        // destruction gives nothing back to the loader.
+        (void)lifecycle->m_module.release();
+        delete lifecycle;
     }
 };
 
@@ -70,10 +74,15 @@ void ControllerLifecycle::ensureController()
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_current)
         return;
+    // The module's reference is taken only while no controller exists, so no worker of the
+    // plug-in can be holding the loader's lock (inside the SDK's creation) while this waits for it.
+    if (!m_module)
+        m_module = std::make_unique<ModuleLifetime::ModuleReference>();
     auto created = std::make_unique<GlintSdkController>();
     QObject::connect(created.get(), &GlintSdkController::enumerationCompleted, created.get(),
                      &notifyHostAboutCurrentConnectedDevices);
     m_current = created.release();
+    ++m_controllers;
 }
 
 void ControllerLifecycle::requestOpen(bool open)
@@ -114,34 +123,35 @@ void ControllerLifecycle::stop() noexcept
     GlintSdkController *stopping = nullptr;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
+        // A table taken meanwhile on another thread keeps the session its subscription uses.
+        if (m_liveTables.load() != 0)
+            return;
         stopping = std::exchange(m_current, nullptr);
     }
     if (!stopping)
         return;
     stopping->stop(std::chrono::steady_clock::now() + StopBound);
     if (stopping->isFree()) {
-        delete stopping;
+        destroy(stopping);
         return;
     }
     try {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_retired.push_back(stopping);
-        }
         // When this thread itself still holds it (the host's callback gave back the last table),
-        // it goes as this thread lets go of it: the host cannot have unloaded the library between.
+        // it goes as this thread lets go of it. Set before it is listed: once listed, another
+        // thread's call may delete it.
         const std::thread::id stoppedOn = std::this_thread::get_id();
         stopping->setOnFree([this, stopping, stoppedOn] {
             if (std::this_thread::get_id() == stoppedOn)
                 deleteIfFree(stopping);
         });
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_retired.push_back(stopping);
     } catch (...) {
-        // Without room to remember it, it stays as it is: a stopped controller that is never
-        // deleted, with its module reference.
+        // Without room to remember it, it stays as it is: a stopped controller never deleted.
     }
 }
 
-void ControllerLifecycle::deleteIfFree(GlintSdkController *retired)
+void ControllerLifecycle::deleteIfFree(GlintSdkController *retired) noexcept
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -150,28 +160,33 @@ void ControllerLifecycle::deleteIfFree(GlintSdkController *retired)
             return;
         m_retired.erase(found);
     }
-    delete retired;
+    destroy(retired);
+}
+
+void ControllerLifecycle::destroy(GlintSdkController *controller) noexcept
+{
+    delete controller;
+    m_controllers.fetch_sub(1);
 }
 
 void ControllerLifecycle::reap() noexcept
 {
     for (;;) {
         GlintSdkController *free = nullptr;
+        std::unique_ptr<ModuleLifetime::ModuleReference> module;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             const auto found = std::find_if(m_retired.begin(), m_retired.end(),
                                             [](GlintSdkController *c) { return c->isFree(); });
-            if (found == m_retired.end())
-                return;
-            free = *found;
-            m_retired.erase(found);
+            if (found != m_retired.end()) {
+                free = *found;
+                m_retired.erase(found);
+            } else if (!m_current && m_controllers.load() == 0) {
+                module = std::move(m_module);
+            }
         }
-        delete free;
+        if (!free)
+            return; // the module's reference, if it goes, goes here, outside the mutex
+        destroy(free);
     }
-}
-
-bool ControllerLifecycle::isEmpty() const
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_current && m_retired.empty();
 }

@@ -8,8 +8,10 @@
 //     within 1 s; then the controller is deleted, unless something still holds it (a notification
 //     running in the host, a frame past its bound, a completion Qt is delivering) or its worker is
 //     still inside the SDK (let go). Such a controller is retired: kept beside the current one,
-//     and deleted at a later call of the host once it is free, or at once on the thread that
-//     stopped it when that thread drops its last hold (a callback that gave back the last table).
+//     and deleted at a later call of the host once it is free, or on the thread that stopped it
+//     when that thread drops its last hold (a callback that gave back the last table). The
+//     plug-in's reference on its own module goes only inside a host's call, once no controller is
+//     left.
 //
 // Which host calls come from which threads, and what the plug-in does about it:
 // - subscribe, unsubscribe and set-mode: one host thread at a time, as the host promises; each
@@ -21,14 +23,17 @@
 //   notification on another thread, which may be waiting for that very lock.
 // - notifications run on the subscribing thread from its event loop, or inside subscribe.
 // What cannot be made safe: a host that unloads the library while one of its threads is still
-// inside a call into the plug-in; the retired controller's module reference then keeps the code
-// mapped until the process ends.
+// inside a call into the plug-in; the module's reference then keeps the code mapped, until the
+// host's next call or the process's end.
 #pragma once
 
 #include "sdk/GlintSdkController.h"
 
+#include "platform/ModuleLifetime.h"
+
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -80,6 +85,9 @@ public:
     // controller is stopped; a later table and subscription start afresh.
     void tableHandedOut() noexcept;
     void tableReturned() noexcept;
+    // At the end of a host call that may have run the host's callback: what that callback
+    // stopped goes now, inside the host's call.
+    void hostCallEnds() noexcept { reap(); }
 
     // The current controller's state; None without one.
     ControllerState state() const;
@@ -93,14 +101,19 @@ private:
     ~ControllerLifecycle() = default;
 
     void stop() noexcept;
-    // Deletes every retired controller that is free. Only in a host's call into the plug-in: the
-    // controller's module reference may be the last but the host's.
+    // Deletes every retired controller that is free, and gives the module's reference back once
+    // none is left. Only in a host's call into the plug-in, where the host's own reference keeps
+    // the code mapped.
     void reap() noexcept;
-    void deleteIfFree(GlintSdkController *retired);
-    bool isEmpty() const;
+    void deleteIfFree(GlintSdkController *retired) noexcept;
+    void destroy(GlintSdkController *controller) noexcept;
 
     mutable std::mutex m_mutex;
     GlintSdkController *m_current = nullptr;
     std::vector<GlintSdkController *> m_retired;
+    // One reference on the module while any controller exists (and until the host's next call
+    // after the last one went); taken and given back only while no worker thread exists.
+    std::unique_ptr<ModuleLifetime::ModuleReference> m_module;
+    std::atomic<int> m_controllers { 0 };
     std::atomic<int> m_liveTables { 0 };
 };

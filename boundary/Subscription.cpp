@@ -4,28 +4,37 @@
 #include "PluginState.h"
 #include "TableOperations.h"
 
-// A controller that cannot be built leaves the plug-in without one (the callback is stored); the
-// next subscription tries again.
+// A subscription that cannot be made (no memory for the controller or its request) is not made:
+// the previous callback stays; the next subscription tries again.
 void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCallback callback)
 {
     guardHostCall("TalvernPluginSubscribe", [&] {
+        const HostSubscriber previous = currentSubscriber();
         setSubscriber(context, callback);
-        ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
-        lifecycle.ensureController();
-        if (g_currentPluginMode != PluginModeRunning)
-            return;
-        notifyHostAboutCurrentConnectedDevices();
-        // The callback may have given back the host's last table meanwhile: then there is no
-        // controller to ask, or a new one of a new session.
-        lifecycle.requestOpen(true);
+        try {
+            ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
+            lifecycle.ensureController();
+            if (g_currentPluginMode != PluginModeRunning)
+                return;
+            notifyHostAboutCurrentConnectedDevices();
+            // The callback may have given back the host's last table meanwhile: then there is no
+            // controller to ask, or a new one of a new session.
+            lifecycle.requestOpen(true);
+            lifecycle.hostCallEnds();
+        } catch (...) {
+            setSubscriber(previous.context, previous.callback);
+            throw;
+        }
     });
 }
 
+// An unsubscription whose request cannot be made is not made either: the callback stays.
 void TALVERN_CDECL TalvernPluginUnsubscribe()
 {
-    guardHostCall("TalvernPluginUnsubscribe",
-                  [] { ControllerLifecycle::instance().requestOpen(false); });
-    setSubscriber(nullptr, nullptr);
+    guardHostCall("TalvernPluginUnsubscribe", [] {
+        ControllerLifecycle::instance().requestOpen(false);
+        setSubscriber(nullptr, nullptr);
+    });
 }
 
 // A request that cannot be made leaves the mode as it was, so that the mode and the controller's

@@ -8,10 +8,8 @@ namespace {
 
 constexpr int32_t ExpectedApiVersion = 102;
 constexpr int32_t ExpectedFeatures = 4;
-
-using ApiVersionFn = int32_t(TALVERN_CDECL *)();
-using FeaturesFn = int32_t(TALVERN_CDECL *)();
-using GetInstanceFn = TalvernPluginInstance *(TALVERN_CDECL *)();
+// How long the unload may take to see the plug-in leave the process (its worker winding down).
+constexpr int UnloadWaitMs = 2000;
 
 const char *text(const char *value)
 {
@@ -36,32 +34,20 @@ PluginHost::PluginHost(bool printDevices)
 
 PluginHost::~PluginHost()
 {
-    QString ignored;
-    stop(&ignored);
+    stop();
 }
 
 bool PluginHost::load(const QString &path, QString *error)
 {
-    m_library.setFileName(path);
-    if (!m_library.load()) {
-        *error = QStringLiteral("cannot load the plug-in: ") + m_library.errorString();
+    auto library = std::make_unique<PluginLibrary>(path);
+    if (!library->hasExports()) {
+        *error = PluginLibrary::isInProcess(path)
+            ? QStringLiteral("the plug-in lacks one of its four exports")
+            : QStringLiteral("cannot load the plug-in: ") + library->errorString();
         return false;
     }
-    const auto apiVersion =
-        reinterpret_cast<ApiVersionFn>(m_library.resolve(TALVERN_PLUGIN_GET_API_VERSION));
-    const auto features =
-        reinterpret_cast<FeaturesFn>(m_library.resolve(TALVERN_PLUGIN_GET_FEATURES));
-    const auto getInstance =
-        reinterpret_cast<GetInstanceFn>(m_library.resolve(TALVERN_PLUGIN_GET_INSTANCE));
-    m_freeInstance =
-        reinterpret_cast<FreeInstanceFn>(m_library.resolve(TALVERN_PLUGIN_FREE_INSTANCE));
-    if (!apiVersion || !features || !getInstance || !m_freeInstance) {
-        *error = QStringLiteral("the plug-in lacks one of its four exports");
-        m_library.unload();
-        return false;
-    }
-    const int32_t version = apiVersion();
-    const int32_t featureBits = features();
+    const int32_t version = library->apiVersion();
+    const int32_t featureBits = library->features();
     if (version != ExpectedApiVersion || featureBits != ExpectedFeatures) {
         *error = QStringLiteral("plug-in mismatch: API version %1 (expected %2), features %3 "
                                 "(expected %4)")
@@ -69,20 +55,21 @@ bool PluginHost::load(const QString &path, QString *error)
                      .arg(ExpectedApiVersion)
                      .arg(featureBits)
                      .arg(ExpectedFeatures);
-        m_library.unload();
         return false;
     }
-    m_table = getInstance();
-    if (!m_table || !m_table->getDeviceInfo || !m_table->setLedsColors || !m_table->subscribe
-        || !m_table->unsubscribe || !m_table->getDeviceView || !m_table->freeDeviceInfo
-        || !m_table->freeDeviceView || !m_table->setPluginMode) {
+    if (!library->openTable()) {
+        *error = QStringLiteral("the plug-in gives no operation table");
+        return false;
+    }
+    const TalvernPluginInstance &table = library->table();
+    if (!table.getDeviceInfo || !table.setLedsColors || !table.subscribe || !table.unsubscribe
+        || !table.getDeviceView || !table.freeDeviceInfo || !table.freeDeviceView
+        || !table.setPluginMode) {
         *error = QStringLiteral("the plug-in's operation table is incomplete");
-        if (m_table)
-            m_freeInstance(m_table);
-        m_table = nullptr;
-        m_library.unload();
         return false;
     }
+    m_library = std::move(library);
+    m_table = &m_library->table();
     std::printf("plug-in: %s (API version %d, features %d)\n", qPrintable(path), version,
                 featureBits);
     return true;
@@ -96,20 +83,18 @@ void PluginHost::start()
     m_table->setPluginMode(2);
 }
 
-bool PluginHost::stop(QString *error)
+bool PluginHost::stop()
 {
-    if (!m_table)
+    if (!m_library)
         return true;
-    m_table->setPluginMode(1);
-    m_table->unsubscribe();
-    m_freeInstance(m_table);
-    m_table = nullptr;
-    m_freeInstance = nullptr;
-    if (!m_library.unload()) {
-        *error = QStringLiteral("the plug-in did not unload: ") + m_library.errorString();
-        return false;
+    if (m_table) {
+        m_table->setPluginMode(1);
+        m_table->unsubscribe();
     }
-    return true;
+    m_table = nullptr;
+    const bool left = m_library->unload(UnloadWaitMs);
+    m_library.reset();
+    return left;
 }
 
 QVector<HostDevice> PluginHost::devices() const

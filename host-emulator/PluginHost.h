@@ -4,19 +4,18 @@
 #pragma once
 
 #include "HostDevice.h"
+#include "PluginLibrary.h"
 #include "boundary/TalvernPlugin.h"
 
-#include <QLibrary>
 #include <QMutex>
 #include <QString>
 #include <QVector>
 
 #include <atomic>
+#include <memory>
 
 class PluginHost
 {
-    using FreeInstanceFn = void(TALVERN_CDECL *)(TalvernPluginInstance *);
-
 public:
     explicit PluginHost(bool printDevices);
     ~PluginHost();
@@ -25,8 +24,8 @@ public:
     bool load(const QString &path, QString *error);
     // Subscribes from the calling thread, which must run the Qt event loop, and sets mode 2.
     void start();
-    // Mode 1, unsubscribe, free the table, unload. Returns false if the library would not unload.
-    bool stop(QString *error);
+    // Mode 1, unsubscribe, the table given back, unload. True when the plug-in left the process.
+    bool stop();
 
     // The devices reported so far, for the render thread.
     QVector<HostDevice> devices() const;
@@ -44,9 +43,8 @@ private:
     void printView(int index, const TalvernPluginDeviceView &view) const;
 
     bool m_printDevices;
-    QLibrary m_library;
-    FreeInstanceFn m_freeInstance = nullptr;
-    TalvernPluginInstance *m_table = nullptr;
+    std::unique_ptr<PluginLibrary> m_library;
+    const TalvernPluginInstance *m_table = nullptr;
     mutable QMutex m_mutex;
     QVector<HostDevice> m_devices;
     std::atomic<int> m_reports { 0 };

@@ -1,9 +1,10 @@
 #include "StallWatch.h"
 
+#include "StandardErrorLog.h"
+
 #include <QMutexLocker>
 
 #include <atomic>
-#include <cstdio>
 
 namespace {
 
@@ -13,17 +14,6 @@ std::atomic<StallWatch *> g_watch { nullptr };
 const QString stallBegins = QStringLiteral("SDK stall: ");
 const QString stallEnds = QStringLiteral("SDK stall ended");
 
-#ifdef _WIN32
-// Qt's own handler writes to the debugger when the program has no console (as under wine), so the
-// plug-in's log lines would not show.
-void writeToStandardError(QtMsgType, const QMessageLogContext &context, const QString &text)
-{
-    std::fprintf(stderr, "%s: %s\n", context.category ? context.category : "default",
-                 qUtf8Printable(text));
-    std::fflush(stderr);
-}
-#endif
-
 } // namespace
 
 StallWatch::StallWatch()
@@ -31,7 +21,7 @@ StallWatch::StallWatch()
     g_watch.store(this);
     m_previous = qInstallMessageHandler(&StallWatch::handler);
 #ifdef _WIN32
-    m_previous = &writeToStandardError;
+    m_previous = &writeLogLineToStandardError;
 #endif
 }
 

@@ -5,13 +5,13 @@
 #include "LiveView.h"
 #include "PluginHost.h"
 #include "RenderThread.h"
-#include "SdkRegistration.h"
 #include "StallWatch.h"
 #ifdef GLINT_EMULATOR_GUI
 #include "Snapshot.h"
 #endif
 
 #include "platform/Com.h"
+#include "simulator/SimulatorCApi.h"
 #include "simulator/SimulatorControl.h"
 
 #include <QCoreApplication>
@@ -134,11 +134,15 @@ int main(int argc, char *argv[])
                 int(boardNames.size()), loaded.registered ? "yes" : "no");
 
     // Registered before the first subscription: the plug-in's worker looks the SDK up then.
-    SdkRegistration registration;
-    if (!registration.setRegistered(loaded.registered)) {
+    if (FAILED(GlintSimulatorSetRegistered(loaded.registered))) {
         std::fprintf(stderr, "host-emulator: cannot register the substitute SDK\n");
         return 1;
     }
+    // On Windows the registration is the user's: it goes again when the emulator ends.
+    struct Unregister
+    {
+        ~Unregister() { GlintSimulatorSetRegistered(false); }
+    } unregister;
 
     PluginHost host(!options.quiet);
     if (!host.load(options.pluginPath, &error)) {
@@ -196,8 +200,7 @@ int main(int argc, char *argv[])
     QStringList failures;
     const SimulatorControl &sdk = SimulatorControl::instance();
     const int applied = sdk.applyCount(0);
-    if (!host.stop(&error))
-        failures.append(error);
+    const bool unloaded = host.stop();
     const int liveObjects = sdk.liveObjects();
     const int references = sdk.outstandingReferences();
     const int foreignCalls = sdk.foreignThreadCalls();
@@ -224,6 +227,8 @@ int main(int argc, char *argv[])
     }
     if (foreignCalls != 0)
         failures.append(QStringLiteral("%1 calls from a foreign thread").arg(foreignCalls));
+    if (!unloaded && stuckCalls == 0)
+        failures.append(QStringLiteral("the plug-in stayed in the process after its unload"));
 
     std::printf("\nsummary\n");
     std::printf("devices: %d\n", int(devices.size()));

@@ -59,13 +59,15 @@ bool isAllowedTransition(ControllerState from, ControllerState to)
     return false;
 }
 
-bool StateMachine::move(ControllerState to)
+bool StateMachine::move(ControllerState to) noexcept
 {
     const ControllerState from = m_state.load();
     if (!isAllowedTransition(from, to)) {
-        qCCritical(glintSdkControllerLog).nospace()
-            << "Refused state change from " << controllerStateName(from) << " to "
-            << controllerStateName(to);
+        try {
+            qCCritical(glintSdkControllerLog).nospace()
+                << "Refused state change from " << controllerStateName(from) << " to "
+                << controllerStateName(to);
+        } catch (...) { }
         return false;
     }
     m_state.store(to);

@@ -39,7 +39,7 @@ public:
     ControllerState state() const { return m_state.load(); }
     // Moves to `to` if the chart allows it from the current state; otherwise stays, logs the
     // refused transition at critical level and returns false.
-    bool move(ControllerState to);
+    bool move(ControllerState to) noexcept;
 
 private:
     std::atomic<ControllerState> m_state;

@@ -159,47 +159,48 @@ void GlintSdkController::relayCompletion()
 
 void GlintSdkController::acquireHold(bool waited) noexcept
 {
-    m_holds.fetch_add(1);
+    const std::lock_guard<std::mutex> lock(m_holdMutex);
+    ++m_holds;
     if (waited)
-        m_waitedHolds.fetch_add(1);
+        ++m_waitedHolds;
 }
 
 void GlintSdkController::releaseHold(bool waited) noexcept
 {
-    if (waited)
-        m_waitedHolds.fetch_sub(1);
-    holdsChanged(m_holds.fetch_sub(1) == 1);
+    std::function<void()> onFree;
+    {
+        // The counts change under the mutex that isFree() reads them under: a thread that finds
+        // this controller free and deletes it does so only after this section has ended.
+        const std::lock_guard<std::mutex> lock(m_holdMutex);
+        if (waited)
+            --m_waitedHolds;
+        const bool last = --m_holds == 0;
+        if (m_stopping.load()) {
+            m_holdsReleased.notify_all();
+            if (last)
+                onFree = std::move(m_onFree);
+        }
+    }
+    // From here on this controller may be gone: only the moved-out function is used.
+    if (onFree)
+        onFree();
 }
 
 void GlintSdkController::holdNoLongerWaited() noexcept
 {
-    m_waitedHolds.fetch_sub(1);
-    holdsChanged(false);
-}
-
-void GlintSdkController::holdsChanged(bool lastHold) noexcept
-{
-    // Until a stop begins nobody waits; the stop sets m_stopping before it looks at the counts.
-    if (!m_stopping.load())
-        return;
-    std::function<void()> onFree;
-    {
-        const std::lock_guard<std::mutex> lock(m_holdMutex);
+    const std::lock_guard<std::mutex> lock(m_holdMutex);
+    --m_waitedHolds;
+    if (m_stopping.load())
         m_holdsReleased.notify_all();
-        if (lastHold)
-            onFree = m_onFree;
-    }
-    if (onFree)
-        onFree(); // may delete this controller: nothing of it is touched after
 }
 
-void GlintSdkController::setOnFree(std::function<void()> onFree)
+void GlintSdkController::setOnFree(std::function<void()> onFree) noexcept
 {
     const std::lock_guard<std::mutex> lock(m_holdMutex);
     m_onFree = std::move(onFree);
 }
 
-bool GlintSdkController::stop(Deadline deadline)
+bool GlintSdkController::stop(Deadline deadline) noexcept
 {
     if (!m_life.move(ControllerState::Stopping))
         return false;
@@ -208,31 +209,35 @@ bool GlintSdkController::stop(Deadline deadline)
     // What has not begun goes now: completions not yet taken by Qt (and their holds), frames still
     // queued (their hosts return at once).
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    worker->dropQueuedFrames();
+    worker->closeQueue();
     thread.quit();
     const bool ended = thread.wait(QDeadlineTimer(millisecondsLeft(deadline)))
         && m_workerSystemThread.waitForExit(millisecondsLeft(deadline));
+    // The worker may have relayed a last completion before it ended: nothing else would deliver it.
+    if (ended)
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     {
         std::unique_lock<std::mutex> lock(m_holdMutex);
-        m_holdsReleased.wait_until(lock, deadline, [this] { return m_waitedHolds.load() == 0; });
+        m_holdsReleased.wait_until(lock, deadline, [this] { return m_waitedHolds == 0; });
     }
-    if (!ended) {
-        m_life.move(ControllerState::LetGo);
+    if (ended) {
+        m_life.move(ControllerState::Ended);
+        return true;
+    }
+    m_life.move(ControllerState::LetGo);
+    try {
         qCWarning(glintSdkControllerLog).nospace()
             << "The SDK has not returned within the stop's bound; the worker closes its "
                "connection and ends on its own once it does";
-        return false;
-    }
-    // The worker may have relayed a last completion before it ended.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    m_life.move(ControllerState::Ended);
-    return true;
+    } catch (...) { }
+    return false;
 }
 
-bool GlintSdkController::isFree()
+bool GlintSdkController::isFree() noexcept
 {
     if (m_life.state() == ControllerState::LetGo && thread.isFinished()
         && m_workerSystemThread.waitForExit(0))
         m_life.move(ControllerState::Ended);
-    return m_life.state() == ControllerState::Ended && m_holds.load() == 0;
+    const std::lock_guard<std::mutex> lock(m_holdMutex);
+    return m_life.state() == ControllerState::Ended && m_holds == 0;
 }

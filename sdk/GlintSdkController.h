@@ -4,7 +4,8 @@
 //
 // Its life (ControllerState.h): Running until stop(), which ends the worker thread within a bound
 // or lets the worker go, still inside the SDK, to close its connection and end on its own once the
-// SDK returns. The controller belongs to the thread that made it; Qt delivers the worker's relayed
+// SDK returns. Its owner keeps the plug-in's module loaded while it lives. The controller belongs
+// to the thread that made it; Qt delivers the worker's relayed
 // completion to it there. It may be deleted, on any thread, once its worker thread has ended and
 // nothing holds it: holds are taken by host threads using it (frames, lookups, notifications) and
 // by every relayed completion until Qt has destroyed it, so that no thread is delivering to it or
@@ -67,12 +68,12 @@ public:
     // Any thread but the worker's, once. Closes the connection on the worker thread and ends the
     // thread, waiting until the deadline for it and for the waited holds; never for a
     // notification. False when the worker is still inside the SDK then: it is let go.
-    bool stop(Deadline deadline);
+    bool stop(Deadline deadline) noexcept;
     // Stopped, its thread gone, nothing holding it: it may be deleted, on any thread.
-    bool isFree();
-    // Called on the thread that drops the last hold of a stopped controller. It may delete the
-    // controller.
-    void setOnFree(std::function<void()> onFree);
+    bool isFree() noexcept;
+    // Called, once, on the thread that drops the last hold of a stopped controller. It may delete
+    // the controller.
+    void setOnFree(std::function<void()> onFree) noexcept;
 
 Q_SIGNALS:
     void enumerationCompleted();
@@ -82,16 +83,13 @@ private:
     // Worker thread: the worker's completion, queued to the controller's thread under a hold.
     void relayCompletion();
     void holdNoLongerWaited() noexcept;
-    void holdsChanged(bool lastHold) noexcept;
 
-    // Declared first, released last: the module stays mapped while any of this lives.
-    ModuleLifetime::ModuleReference m_moduleReference;
     StateMachine m_life { ControllerState::Running };
     std::atomic<bool> m_stopping { false };
-    std::atomic<int> m_holds { 0 };
-    std::atomic<int> m_waitedHolds { 0 };
-    std::mutex m_holdMutex; // with m_holdsReleased and m_onFree
+    std::mutex m_holdMutex; // guards the counts and m_onFree
     std::condition_variable m_holdsReleased;
+    int m_holds = 0;
+    int m_waitedHolds = 0;
     std::function<void()> m_onFree;
     std::unique_ptr<GlintSdkWorker> worker;
     ModuleLifetime::SystemThread m_workerSystemThread; // recorded by the thread as it ends

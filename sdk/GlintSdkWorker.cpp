@@ -30,9 +30,10 @@ GlintSdkWorker::GlintSdkWorker()
 {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] {
+        ModuleLifetime::parkIfExiting();
         {
             const std::lock_guard<std::mutex> lock(m_queueMutex);
-            if (!m_changeQueued) {
+            if (!m_changeQueued && !m_queueClosed) {
                 m_queue.push_back({});
                 m_changeQueued = true;
             }
@@ -49,47 +50,45 @@ GlintSdkWorker::~GlintSdkWorker()
 
 void GlintSdkWorker::setWantedOpen(bool open)
 {
-    QEvent *wake = nullptr;
-    {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        const Target previous = m_target;
-        if (open && !m_target.open)
-            ++m_target.opening;
-        m_target.open = open;
-        if (!m_changeQueued) {
-            try {
-                wake = queueLocked({});
-            } catch (...) {
-                m_target = previous;
-                throw;
-            }
-            m_changeQueued = true;
-        }
+    const std::lock_guard<std::mutex> lock(m_queueMutex);
+    const Target previous = m_target;
+    if (open && !m_target.open)
+        ++m_target.opening;
+    m_target.open = open;
+    if (m_changeQueued)
+        return;
+    try {
+        m_changeQueued = queueLocked({});
+    } catch (...) {
+        m_target = previous;
+        throw;
     }
-    if (wake)
-        QCoreApplication::postEvent(this, wake);
 }
 
 void GlintSdkWorker::post(FrameRequest *frame)
 {
     frame->addRef();
-    QEvent *wake = nullptr;
+    bool queued = false;
     try {
         const std::lock_guard<std::mutex> lock(m_queueMutex);
-        wake = queueLocked({ frame });
+        queued = queueLocked({ frame });
     } catch (...) {
         frame->release();
         throw;
     }
-    if (wake)
-        QCoreApplication::postEvent(this, wake);
+    if (!queued) {
+        frame->drop();
+        frame->release();
+    }
 }
 
-QEvent *GlintSdkWorker::queueLocked(Request request)
+bool GlintSdkWorker::queueLocked(Request request)
 {
+    if (m_queueClosed)
+        return false;
     m_queue.push_back(request);
     if (m_wakePosted)
-        return nullptr;
+        return true;
     QEvent *wake = nullptr;
     try {
         wake = new QEvent(WakeEvent);
@@ -98,7 +97,19 @@ QEvent *GlintSdkWorker::queueLocked(Request request)
         throw;
     }
     m_wakePosted = true;
-    return wake;
+    // Posted under the queue's mutex: once the queue is closed, the stop knows no event can still
+    // reach a thread that is ending. (The worker never takes this mutex inside Qt's delivery.)
+    QCoreApplication::postEvent(this, wake);
+    return true;
+}
+
+void GlintSdkWorker::closeQueue() noexcept
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_queueClosed = true;
+    }
+    dropFrames(false);
 }
 
 void GlintSdkWorker::cancel()
@@ -123,6 +134,7 @@ bool GlintSdkWorker::event(QEvent *event)
 
 void GlintSdkWorker::runQueued()
 {
+    ModuleLifetime::parkIfExiting();
     if (m_running)
         return; // inside a request: the outer call runs these once it has returned
     m_running = true;
@@ -210,6 +222,8 @@ void GlintSdkWorker::runFrame(FrameRequest *frame)
 void GlintSdkWorker::reconcile()
 {
     const StallMonitor::Request running(m_stalls, "a connection change");
+    if (m_cancelled.load())
+        return; // stopping: the end of the thread closes what is open
     Target wanted;
     {
         const std::lock_guard<std::mutex> lock(m_queueMutex);
@@ -248,6 +262,9 @@ void GlintSdkWorker::initialize()
 void GlintSdkWorker::open(std::uint64_t opening)
 {
     m_retry.stop();
+    ModuleLifetime::parkIfExiting();
+    if (m_cancelled.load())
+        return; // a worker that is stopping (or was let go) never opens again
     m_state.move(ControllerState::Opening);
     m_stalls.waitingIn("the end of an earlier worker's connection");
     if (!SdkConnectionGate::instance().acquire(m_cancelled)) {
@@ -267,6 +284,14 @@ void GlintSdkWorker::open(std::uint64_t opening)
     hr = CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
                           created.receiveVoid());
     ModuleLifetime::parkIfExiting();
+    if (m_cancelled.load()) {
+        // Stopped while the SDK was slow: what it made goes, on this thread, and nothing starts.
+        created.reset();
+        CoUninitialize();
+        SdkConnectionGate::instance().release();
+        m_state.move(ControllerState::Closed);
+        return;
+    }
     if (FAILED(hr) || !created) {
         created.reset();
         CoUninitialize();
@@ -281,21 +306,23 @@ void GlintSdkWorker::open(std::uint64_t opening)
     initialized.exchange(true);
     m_openedFor = opening;
     m_state.move(ControllerState::Open);
-    if (m_attempts > 0) {
-        qCInfo(glintSdkControllerLog).nospace()
-            << "Opened the SDK connection at attempt " << m_attempts + 1;
-        m_attempts = 0;
-    }
     // A change that came while the SDK was slow has posted a request of its own, which acts on
-    // it: an opening nobody wants any more is not enumerated or reported.
+    // it: an opening nobody wants any more is not enumerated or reported. A worker that was
+    // stopped meanwhile closes at the end of its thread.
     const Target wanted = target();
-    if (!wanted.open || wanted.opening != opening)
+    if (!wanted.open || wanted.opening != opening || m_cancelled.load())
         return;
     m_stalls.waitingIn("the enumeration");
     enumerate(GlintMotherboardType);
     if (takeDisconnectionNote()) {
         connectionLost();
         return;
+    }
+    // Open and answering: the failures in a row are over.
+    if (m_attempts > 0) {
+        qCInfo(glintSdkControllerLog).nospace()
+            << "Opened the SDK connection at attempt " << m_attempts + 1;
+        m_attempts = 0;
     }
     Q_EMIT enumerationCompleted();
 }
@@ -307,7 +334,7 @@ void GlintSdkWorker::openingFailed(const char *text, HRESULT hr)
         logFailedCall(text, hr, nullptr);
     else
         qCDebug(glintSdkControllerLog).nospace()
-            << "Attempt " << m_attempts << " to open the SDK connection failed: " << text << " "
+            << "Attempt " << m_attempts << " to open the SDK connection failed with code "
             << hresultText(hr);
     takeDisconnectionNote();
     if (!target().open || m_cancelled.load()) {
@@ -321,11 +348,26 @@ void GlintSdkWorker::openingFailed(const char *text, HRESULT hr)
 
 void GlintSdkWorker::connectionLost()
 {
-    qCWarning(glintSdkControllerLog)
-        << "The SDK's service dropped the connection; closing it and opening it again";
+    // The first loss after a healthy connection: one warning, and a new opening at once. A loss
+    // right after a reopening (the service is still coming back) is a failed opening like any
+    // other, tried again on the schedule.
+    if (m_attempts == 0)
+        qCWarning(glintSdkControllerLog)
+            << "The SDK's service dropped the connection; closing it and opening it again";
+    else
+        qCDebug(glintSdkControllerLog).nospace()
+            << "Attempt " << m_attempts + 1
+            << " to open the SDK connection failed: its service "
+               "dropped it again";
+    const int delay = m_attempts == 0 ? 0 : retryDelayMs(m_attempts);
+    ++m_attempts;
     close(ControllerState::Retrying);
-    m_attempts = 0;
-    m_retry.start(0);
+    if (!target().open || m_cancelled.load()) {
+        m_attempts = 0;
+        m_state.move(ControllerState::Closed);
+        return;
+    }
+    m_retry.start(delay);
 }
 
 void GlintSdkWorker::uninitialize()

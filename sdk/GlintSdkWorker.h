@@ -43,8 +43,9 @@ public:
     void setWantedOpen(bool open);
     // Any thread: queues the frame for the worker thread (the worker takes a reference).
     void post(FrameRequest *frame);
-    // Any thread: frames still queued will not run; their hosts return at once.
-    void dropQueuedFrames() { dropFrames(false); }
+    // Any thread, when the controller stops: no request is taken any more (a frame then is
+    // dropped at once), and frames still queued will not run; their hosts return at once.
+    void closeQueue() noexcept;
     // Any thread: the controller is stopping; a wait for the SDK connection gate gives up.
     void cancel();
     // Worker thread, as its event loop ends: drops what waits and closes an open connection.
@@ -89,9 +90,9 @@ private:
         std::uint64_t opening = 0; // counts the changes from closed to open
     };
 
-    // Any thread, holding m_queueMutex: queues a request; the wake-up event to post once the
-    // mutex is free, when the worker thread is not yet woken (null otherwise).
-    QEvent *queueLocked(Request request);
+    // Any thread, holding m_queueMutex: queues a request and wakes the worker thread if it is not
+    // woken yet. False, with nothing queued, once the queue is closed.
+    bool queueLocked(Request request);
     // Worker thread: runs the queued requests one after another. Called again from inside a
     // running request (an SDK call that delivers the thread's events), it leaves them queued: the
     // outer call runs them once the current one has returned.
@@ -121,6 +122,7 @@ private:
     std::size_t m_queueHead = 0;
     bool m_wakePosted = false; // a wake-up event is on its way
     bool m_changeQueued = false; // a connection change waits in the queue
+    bool m_queueClosed = false; // the controller is stopping: nothing more is queued
     Target m_target;
     std::atomic<bool> m_cancelled { false };
     QTimer m_retry;

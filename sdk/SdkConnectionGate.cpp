@@ -12,7 +12,7 @@ bool SdkConnectionGate::acquire(const std::atomic<bool> &cancelled)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [&] { return !m_held || cancelled.load(); });
-    if (m_held)
+    if (m_held || cancelled.load())
         return false;
     m_held = true;
     return true;

@@ -13,7 +13,7 @@ public:
     static SdkConnectionGate &instance();
 
     // Worker thread: waits until no other worker holds a connection, or until *cancelled is true
-    // (its controller is stopping). True when the caller now holds the gate.
+    // (its controller is stopping). True when the caller now holds the gate: never once cancelled.
     bool acquire(const std::atomic<bool> &cancelled);
     void release();
     // A cancellation was set: waiting workers look at it again.

@@ -28,8 +28,12 @@ void StallMonitor::requestFinished() noexcept
         return;
     const std::int64_t length = nowMs() - m_sinceMs.load(std::memory_order_relaxed);
     const int dropped = m_dropped.exchange(0, std::memory_order_relaxed);
-    qCInfo(glintSdkControllerLog).nospace()
-        << "SDK stall ended after " << length << " ms; " << dropped << " frames dropped";
+    try {
+        qCInfo(glintSdkControllerLog).nospace()
+            << "SDK stall ended after " << length << " ms; " << dropped << " frames dropped";
+    } catch (...) {
+        // Not even the line could be built: the stall is over all the same.
+    }
 }
 
 bool StallMonitor::isStalled() const noexcept

@@ -1,8 +1,12 @@
-// Windows only: regsvr32 registers the substitute SDK for the current user, so that a test run
-// needs neither the vendor's SDK nor administrator rights, and unregisters it again.
-#ifdef _WIN32
+// Registration of the substitute SDK as an installed SDK is registered: on Windows regsvr32's
+// entry points, which register it for the current user (no administrator rights needed); with the
+// project's COM layer a registry file that maps the SDK's class to this library. The tests, the
+// host emulator, the benchmarks and the SDK walk all register it through
+// GlintSimulatorSetRegistered.
+#include "SimulatorCApi.h"
 #include "sdk/GlintSdkInterfaces.h"
 
+#ifdef _WIN32
 #include <windows.h>
 
 #include <string>
@@ -11,7 +15,7 @@ namespace {
 
 const wchar_t g_classKey[] = L"Software\\Classes\\CLSID\\{05921124-5057-483E-A037-E9497B523590}";
 
-// The path of this DLL, wherever regsvr32 loaded it from.
+// The path of this DLL, wherever it was loaded from.
 std::wstring modulePath()
 {
     HMODULE module = nullptr;
@@ -66,4 +70,72 @@ STDAPI DllUnregisterServer()
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK
                                                                      : HRESULT_FROM_WIN32(status);
 }
+
+HRESULT GlintSimulatorSetRegistered(int registered)
+{
+    return registered ? DllRegisterServer() : DllUnregisterServer();
+}
+
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// The registry file, made once per process and removed with this library.
+struct RegistryFile
+{
+    std::string path;
+    ~RegistryFile()
+    {
+        if (!path.empty())
+            std::remove(path.c_str());
+    }
+};
+RegistryFile g_registry;
+
+// This library's own path, as COM is to load it.
+std::string libraryPath()
+{
+    Dl_info info {};
+    char resolved[PATH_MAX];
+    if (!dladdr(reinterpret_cast<void *>(&GlintSimulatorSetRegistered), &info) || !info.dli_fname
+        || !realpath(info.dli_fname, resolved))
+        return std::string();
+    return resolved;
+}
+
+bool writeRegistryFile()
+{
+    const std::string library = libraryPath();
+    const char *directory = std::getenv("TMPDIR");
+    std::string name =
+        std::string(directory && *directory ? directory : "/tmp") + "/glint-sdk-registry-XXXXXX";
+    const int descriptor = mkstemp(&name[0]);
+    if (library.empty() || descriptor < 0)
+        return false;
+    const std::string line =
+        "# the substitute lighting SDK\n{05921124-5057-483E-A037-E9497B523590} " + library + "\n";
+    const bool written = write(descriptor, line.data(), line.size()) == ssize_t(line.size());
+    close(descriptor);
+    g_registry.path = name;
+    return written;
+}
+
+} // namespace
+
+HRESULT GlintSimulatorSetRegistered(int registered)
+{
+    if (!registered)
+        return unsetenv("COMPAT_INPROC_SERVERS") == 0 ? S_OK : E_FAIL;
+    if (g_registry.path.empty() && !writeRegistryFile())
+        return E_FAIL;
+    return setenv("COMPAT_INPROC_SERVERS", g_registry.path.c_str(), 1) == 0 ? S_OK : E_FAIL;
+}
+
 #endif

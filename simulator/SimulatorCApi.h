@@ -4,8 +4,15 @@
 #pragma once
 
 #include "SimulatorExport.h"
+#include "platform/Com.h"
 
 extern "C" {
+
+// Makes the substitute SDK reachable by CoCreateInstance as an installed SDK is (registered is
+// not 0), or makes sure it is not: on Windows for the current user, through its own
+// DllRegisterServer or DllUnregisterServer; with the project's COM layer through a registry file,
+// named by COMPAT_INPROC_SERVERS, that maps the SDK's class to this very library. S_OK or why not.
+GLINT_SIMULATOR_EXPORT HRESULT GlintSimulatorSetRegistered(int registered);
 
 // Replaces the scenario by one without boards or faults; clears every observation but the
 // object counts.
@@ -26,6 +33,7 @@ GLINT_SIMULATOR_EXPORT int GlintSimulatorOutstandingReferences();
 GLINT_SIMULATOR_EXPORT int GlintSimulatorForeignThreadCalls();
 }
 
+using GlintSimulatorSetRegisteredFunction = HRESULT (*)(int);
 using GlintSimulatorClearScenarioFunction = void (*)();
 using GlintSimulatorAddBoardFunction = int (*)(const char16_t *, int, const char16_t *const *, int);
 using GlintSimulatorBoardLightFunction = int (*)(int, int);

@@ -2,7 +2,7 @@
 // motherboards, merges several into one device and closes again, logging every SDK failure.
 #include "LogCapture.h"
 #include "SimulatorChecks.h"
-#include "SimulatorRegistration.h"
+#include "simulator/SimulatorCApi.h"
 #include "devices/DeviceEnumeration.h"
 #include "sdk/GlintSdkLog.h"
 #include "sdk/GlintSdkWorker.h"
@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-extern SimulatorRegistration *g_simulatorRegistration;
 
 namespace {
 
@@ -82,13 +81,13 @@ struct OpenedSdk
 class Discovery : public testing::Test
 {
 protected:
-    void SetUp() override { g_simulatorRegistration->setRegistered(true); }
+    void SetUp() override { GlintSimulatorSetRegistered(true); }
     // Nothing of the SDK may outlive the worker, and COM must be undone on every thread.
     void TearDown() override
     {
         QLoggingCategory::setFilterRules(QString());
         expectSdkAndComReleased();
-        g_simulatorRegistration->setRegistered(true);
+        GlintSimulatorSetRegistered(true);
     }
     void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {})
     {
@@ -339,7 +338,7 @@ TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
     int completed = 0;
     QObject::connect(&worker, &GlintSdkWorker::enumerationCompleted, [&] { ++completed; });
 
-    g_simulatorRegistration->setRegistered(false);
+    GlintSimulatorSetRegistered(false);
     worker.initialize();
     EXPECT_FALSE(worker.isInitialized());
     EXPECT_EQ(
@@ -353,7 +352,7 @@ TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
     // The thread already belongs to a multithreaded apartment. (Device access switched off and on
     // again in between: a failure right after that is a first one again.)
     worker.uninitialize();
-    g_simulatorRegistration->setRegistered(true);
+    GlintSimulatorSetRegistered(true);
     log.clear();
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     worker.initialize();
@@ -368,14 +367,14 @@ TEST_F(Discovery, FailedOpeningsLogTheirCodeAndLeaveTheWorkerClosed)
     QLoggingCategory::setFilterRules(
         QStringLiteral("vesk.plugin.glint_sdk_controller.critical=false"));
     worker.uninitialize();
-    g_simulatorRegistration->setRegistered(false);
+    GlintSimulatorSetRegistered(false);
     log.clear();
     worker.initialize();
     EXPECT_FALSE(worker.isInitialized());
     EXPECT_TRUE(log.messages().isEmpty());
 
     // A later opening succeeds.
-    g_simulatorRegistration->setRegistered(true);
+    GlintSimulatorSetRegistered(true);
     worker.initialize();
     EXPECT_TRUE(worker.isInitialized());
     EXPECT_EQ(completed, 1);

@@ -1,19 +1,11 @@
 #include "HostFixture.h"
 
-FaultRule blockedCall(const char *object, const char *method)
-{
-    FaultRule rule;
-    rule.object = QLatin1String(object);
-    rule.method = QLatin1String(method);
-    rule.result = S_OK;
-    rule.blockMs = FaultRule::BlockUntilReleased;
-    return rule;
-}
+#include "Watchdog.h"
 
 void HostFixture::SetUp()
 {
     threadsBeforeLoad = threadCount();
-    plugin = std::make_unique<PluginLibrary>();
+    plugin = loadBuiltPlugin();
     ASSERT_TRUE(plugin->isLoaded()) << qPrintable(plugin->errorString());
 }
 
@@ -21,6 +13,8 @@ void HostFixture::TearDown()
 {
     // The host's unload: the library must leave the process and take its worker thread along.
     if (plugin) {
+        // A wait at unload that needs the loader's lock never ends: make it a failure.
+        const Watchdog watchdog("the plug-in's table release and its unload", 30000);
         EXPECT_TRUE(plugin->unload());
     }
     // QThread::wait() returns as the thread function ends; the kernel's task goes a moment later.

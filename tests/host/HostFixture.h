@@ -5,7 +5,7 @@
 
 #include "HostEvents.h"
 #include "LogCapture.h"
-#include "PluginLibrary.h"
+#include "BuiltPlugin.h"
 #include "ProcessThreads.h"
 #include "SimulatorChecks.h"
 
@@ -15,8 +15,6 @@
 
 constexpr int32_t firstMotherboardLed = 0x20001;
 
-// A call of the substitute SDK that blocks until the test releases it: a stall the test controls.
-FaultRule blockedCall(const char *object, const char *method);
 
 class HostFixture : public testing::Test
 {

@@ -2,6 +2,7 @@
 // notification, descriptions and views, colour frames, stop, unload.
 #include "HostFixture.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -255,6 +256,32 @@ TEST_F(HostSession, NoNotificationAfterUnsubscribing)
         QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
                                      "invalid => g_currentPluginMode:2; g_callback:0x0; "
                                      "g_context:0x0") });
+}
+
+// A host that subscribes with a null context never receives a report: one critical line instead.
+TEST_F(HostSession, NoNotificationWithoutAContext)
+{
+    static std::atomic<int> reports { 0 };
+    struct NullContext
+    {
+        static void TALVERN_CDECL callback(void *, const char *, int32_t) { ++reports; }
+    };
+    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    table().subscribe(nullptr, &NullContext::callback);
+    table().setPluginMode(2);
+    ASSERT_TRUE(runEventsUntil(
+        [&] { return !log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg).isEmpty(); }));
+    runPendingEvents(100);
+    EXPECT_EQ(reports.load(), 0);
+    const QString callback =
+        QStringLiteral("0x") + QString::number(quintptr(&NullContext::callback), 16);
+    EXPECT_EQ(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
+              QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), "
+                                           "precondition(s) invalid => g_currentPluginMode:2; "
+                                           "g_callback:")
+                            + callback + QStringLiteral("; g_context:0x0") });
+    table().setPluginMode(1);
+    ASSERT_TRUE(waitForStop());
 }
 
 // The callback may ask for the description and send a frame before it returns.

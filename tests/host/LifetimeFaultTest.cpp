@@ -210,7 +210,7 @@ TEST(LifetimeFaultLinux, UnloadWithoutTheTableBackWhileTheWorkerLoadsTheSdk)
     reinterpret_cast<decltype(&TalvernPluginFreeInstance)>(
         dlsym(again, TALVERN_PLUGIN_FREE_INSTANCE))(const_cast<TalvernPluginInstance *>(table));
     dlclose(again);
-    EXPECT_FALSE(PluginLibrary::isInProcess());
+    EXPECT_FALSE(PluginLibrary::isInProcess(builtPluginPath()));
 }
 
 namespace {
@@ -249,7 +249,8 @@ TEST(LifetimeFaultLinux, ExitDuringTheEnumeration)
     slowName.blockMs = 500;
     useScenario(boards, { slowName });
     SimulatorControl &control = SimulatorControl::instance();
-    static PluginLibrary *const plugin = new PluginLibrary; // the process exits with it loaded
+    static PluginLibrary *const plugin =
+        loadBuiltPlugin().release(); // the process exits with it loaded
     ASSERT_TRUE(plugin->isLoaded());
     HostCallbackRecorder recorder;
     plugin->table().subscribe(&recorder, &HostCallbackRecorder::callback);
@@ -265,7 +266,8 @@ TEST(LifetimeFaultLinux, ExitDuringAHungApply)
     const Watchdog watchdog("the exit during a hung Apply", CaseBoundMs);
     useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     SimulatorControl &control = SimulatorControl::instance();
-    static PluginLibrary *const plugin = new PluginLibrary; // the process exits with it loaded
+    static PluginLibrary *const plugin =
+        loadBuiltPlugin().release(); // the process exits with it loaded
     ASSERT_TRUE(plugin->isLoaded());
     HostCallbackRecorder recorder;
     const TalvernPluginInstance &table = plugin->table();

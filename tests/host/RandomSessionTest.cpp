@@ -187,7 +187,7 @@ void RandomSessions::runSession(quint32 seed, int session)
 {
     QRandomGenerator random(seed + quint32(session));
     control.setScenario(randomScenario(random));
-    plugin = std::make_unique<PluginLibrary>();
+    plugin = loadBuiltPlugin();
     ASSERT_TRUE(plugin->isLoaded()) << qPrintable(plugin->errorString());
     const TalvernPluginInstance &t = table();
     recorder.onNotification = [&](const char *id) { checkAndFree(t, t.getDeviceInfo(id)); };

@@ -35,7 +35,7 @@ TEST_F(UnloadCycles, TwoHundredSessionsLeaveNoThreadAndNoGrowth)
     for (int cycle = 0; cycle < cycles && !HasFailure(); ++cycle) {
         if (cycle == warmUp)
             residentAfterWarmUp = residentKiB();
-        plugin = std::make_unique<PluginLibrary>();
+        plugin = loadBuiltPlugin();
         ASSERT_TRUE(plugin->isLoaded());
         HostCallbackRecorder host;
         table().subscribe(&host, &HostCallbackRecorder::callback);

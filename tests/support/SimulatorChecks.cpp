@@ -12,6 +12,16 @@ void useScenario(const QVector<BoardScenario> &boards, const QVector<FaultRule> 
     SimulatorControl::instance().setScenario(scenario);
 }
 
+FaultRule blockedCall(const char *object, const char *method)
+{
+    FaultRule rule;
+    rule.object = QLatin1String(object);
+    rule.method = QLatin1String(method);
+    rule.result = S_OK;
+    rule.blockMs = FaultRule::BlockUntilReleased;
+    return rule;
+}
+
 void expectSdkAndComReleased()
 {
     const SimulatorControl &control = SimulatorControl::instance();

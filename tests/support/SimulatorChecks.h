@@ -12,6 +12,8 @@ inline const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd")
 
 // Replaces the substitute SDK's boards and faults.
 void useScenario(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {});
+// A call of the substitute SDK that blocks until the test releases it: a stall the test controls.
+FaultRule blockedCall(const char *object, const char *method);
 
 // GoogleTest expectations: no SDK object alive, no reference outstanding, no SDK call from a
 // thread other than the object's own, and every COM initialisation undone. The last is counted by

@@ -1,29 +1,12 @@
 // Test entry point for suites that need Qt's event loop and the substitute SDK registered.
-#include "SimulatorRegistration.h"
+#include "StandardErrorLog.h"
+#include "simulator/SimulatorCApi.h"
 
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <thread>
-
-SimulatorRegistration *g_simulatorRegistration = nullptr;
-
-namespace {
-
-#ifdef _WIN32
-// Qt's own handler writes to the debugger when the program has no console, as under wine: the
-// plug-in's log lines would not show in the test's output.
-void writeToStandardError(QtMsgType, const QMessageLogContext &context, const QString &text)
-{
-    std::fprintf(stderr, "%s: %s\n", context.category ? context.category : "default",
-                 qUtf8Printable(text));
-    std::fflush(stderr);
-}
-#endif
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -33,7 +16,8 @@ int main(int argc, char **argv)
     std::thread([] {}).join();
 #endif
 #ifdef _WIN32
-    qInstallMessageHandler(&writeToStandardError);
+    // Under wine the program has no console: the plug-in's log lines would not show otherwise.
+    qInstallMessageHandler(&writeLogLineToStandardError);
 #endif
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
@@ -45,7 +29,9 @@ int main(int argc, char **argv)
         SCOPED_TRACE("starting GoogleTest's thread watcher");
     }
 #endif
-    SimulatorRegistration registration;
-    g_simulatorRegistration = &registration;
-    return RUN_ALL_TESTS();
+    if (FAILED(GlintSimulatorSetRegistered(true)))
+        qFatal("cannot register the substitute SDK");
+    const int result = RUN_ALL_TESTS();
+    GlintSimulatorSetRegistered(false);
+    return result;
 }

@@ -1,5 +1,4 @@
-// Windows only: owning holders for kernel handles and loaded modules, closed or freed when they
-// go out of scope.
+// Windows only: an owning holder for a kernel handle, closed when it goes out of scope.
 #pragma once
 
 #ifdef _WIN32
@@ -43,38 +42,4 @@ private:
     HANDLE m_handle = nullptr;
 };
 
-// A module reference from LoadLibrary, given back with FreeLibrary.
-class ModuleReference
-{
-public:
-    ModuleReference() = default;
-    explicit ModuleReference(HMODULE module)
-        : m_module(module)
-    { }
-    ~ModuleReference() { free(); }
-    ModuleReference(ModuleReference &&other) noexcept
-        : m_module(std::exchange(other.m_module, nullptr))
-    { }
-    ModuleReference &operator=(ModuleReference &&other) noexcept
-    {
-        if (this != &other) {
-            free();
-            m_module = std::exchange(other.m_module, nullptr);
-        }
-        return *this;
-    }
-    HMODULE get() const { return m_module; }
-    // Gives the reference back now; false when FreeLibrary failed.
-    bool free()
-    {
-        const HMODULE module = std::exchange(m_module, nullptr);
-        return !module || FreeLibrary(module);
-    }
-
-    ModuleReference(const ModuleReference &) = delete;
-    ModuleReference &operator=(const ModuleReference &) = delete;
-
-private:
-    HMODULE m_module = nullptr;
-};
 #endif

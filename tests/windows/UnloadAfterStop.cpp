@@ -1,9 +1,7 @@
-// FreeLibrary after the host's whole stop sequence (mode 2, then mode 1, unsubscribe, the table
-// freed): it returns within the bound, the plug-in leaves the process and takes its worker thread
-// along, and the SDK was closed on the worker's thread with nothing left open.
-#include "PluginLibrary.h"
+// The unload after the host's whole stop sequence (mode 2, then mode 1, unsubscribe, the table
+// given back): it returns within the bound, the plug-in leaves the process and takes its worker
+// thread along, and the SDK was closed on the worker's thread with nothing left open.
 #include "ProcessThreads.h"
-#include "SimulatorChecks.h"
 #include "UnloadCase.h"
 
 namespace {
@@ -11,25 +9,20 @@ namespace {
 int unloadAfterStop()
 {
     CaseChecks checks;
-    SimulatorControl &sdk = SimulatorControl::instance();
-    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    const SimulatorControl &sdk = SimulatorControl::instance();
     const int threadsBeforeLoad = threadCount();
-    HostPlugin plugin;
-    if (!checks.check(plugin.isLoaded(), "the plug-in loads and gives a table"))
-        return checks.exitCode();
     HostCallbackRecorder recorder;
-    if (!checks.check(startDeviceAccess(plugin, recorder), "the motherboard is reported"))
+    const std::unique_ptr<PluginLibrary> plugin = startCase(
+        checks, { BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) }, recorder);
+    if (!plugin)
         return checks.exitCode();
     const TalvernPluginLedColor frame[] = { { 0x20001, 10, 20, 30 } };
-    plugin.table().setLedsColors(norvaneMotherboardId.constData(), 1, frame);
+    plugin->table().setLedsColors(norvaneMotherboardId.constData(), 1, frame);
     checks.check(sdk.latchedColours(0).value(0) == SimulatedColour { 10, 20, 30 },
                  "a frame shows on the board");
-
-    plugin.stop();
+    stopDeviceAccess(*plugin);
     announceRiskyStep();
-    checks.check(plugin.freeLibrary(), "FreeLibrary succeeds");
-    checks.check(runEventsUntil([] { return !PluginLibrary::isInProcess(); }, StopBoundMs),
-                 "the plug-in's module leaves the process");
+    checks.check(unloadPlugin(*plugin, StopBoundMs), "the plug-in's module leaves the process");
     checks.check(runEventsUntil([&] { return threadCount() == threadsBeforeLoad; }, StopBoundMs),
                  "no thread of the plug-in is left");
     checks.check(sdk.stopCalls() == 1, "the SDK's stop call was made once");

@@ -1,8 +1,9 @@
 #include "UnloadCase.h"
+#include "StandardErrorLog.h"
 
-#include "PluginLibrary.h"
-#include "SimulatorRegistration.h"
+#include "BuiltPlugin.h"
 #include "Watchdog.h"
+#include "simulator/SimulatorCApi.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,13 +16,6 @@
 namespace {
 
 HANDLE g_riskyStep = nullptr; // the parent's event, inherited by the child
-
-void writeToStandardError(QtMsgType, const QMessageLogContext &context, const QString &text)
-{
-    std::fprintf(stderr, "%s: %s\n", context.category ? context.category : "default",
-                 qUtf8Printable(text));
-    std::fflush(stderr);
-}
 
 std::wstring programPath()
 {
@@ -39,10 +33,17 @@ std::wstring programPath()
 int runChild(int argc, char **argv, const char *name, CaseBody body)
 {
     g_riskyStep = reinterpret_cast<HANDLE>(std::strtoull(argv[2], nullptr, 10));
-    qInstallMessageHandler(&writeToStandardError);
+    qInstallMessageHandler(&writeLogLineToStandardError);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QCoreApplication application(argc, argv);
-    SimulatorRegistration registration;
+    if (FAILED(GlintSimulatorSetRegistered(true))) {
+        std::fprintf(stderr, "%s: cannot register the substitute SDK\n", name);
+        return 1;
+    }
+    struct Unregister
+    {
+        ~Unregister() { GlintSimulatorSetRegistered(false); }
+    } unregister;
     std::printf("%s\n", name);
     return body();
 }
@@ -129,43 +130,36 @@ bool CaseChecks::check(bool passed, const char *what)
     return passed;
 }
 
-HostPlugin::HostPlugin()
-    : m_module(LoadLibraryW(reinterpret_cast<const wchar_t *>(PluginLibrary::path().utf16())))
+void stopDeviceAccess(PluginLibrary &plugin)
 {
-    if (!m_module.get())
-        return;
-    const auto resolve = [this](const char *name) {
-        return reinterpret_cast<void (*)()>(GetProcAddress(m_module.get(), name));
-    };
-    const auto getInstance =
-        reinterpret_cast<decltype(&TalvernPluginGetInstance)>(resolve(TALVERN_PLUGIN_GET_INSTANCE));
-    m_freeInstance = reinterpret_cast<decltype(&TalvernPluginFreeInstance)>(
-        resolve(TALVERN_PLUGIN_FREE_INSTANCE));
-    if (getInstance && m_freeInstance)
-        m_table = getInstance();
+    plugin.table().setPluginMode(1);
+    plugin.table().unsubscribe();
+    plugin.freeLoadTable();
 }
 
-void HostPlugin::stop()
+bool unloadPlugin(PluginLibrary &plugin, int waitMs)
 {
-    m_table->setPluginMode(1);
-    m_table->unsubscribe();
-    m_freeInstance(m_table);
-    m_table = nullptr;
+    {
+        const Watchdog watchdog("the unload of the plug-in", StopBoundMs);
+        QElapsedTimer clock;
+        clock.start();
+        plugin.unload(0);
+        std::printf("the unload returned after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    }
+    return runEventsUntil([] { return !PluginLibrary::isInProcess(builtPluginPath()); }, waitMs);
 }
 
-bool HostPlugin::freeLibrary()
+std::unique_ptr<PluginLibrary> startCase(CaseChecks &checks, const QVector<BoardScenario> &boards,
+                                         HostCallbackRecorder &recorder)
 {
-    const Watchdog watchdog("FreeLibrary of the plug-in", StopBoundMs);
-    QElapsedTimer clock;
-    clock.start();
-    const bool freed = m_module.free();
-    std::printf("FreeLibrary returned after %lld ms\n", static_cast<long long>(clock.elapsed()));
-    return freed;
-}
-
-bool startDeviceAccess(const HostPlugin &plugin, HostCallbackRecorder &recorder)
-{
-    plugin.table().subscribe(&recorder, &HostCallbackRecorder::callback);
-    plugin.table().setPluginMode(2);
-    return runEventsUntil([&] { return recorder.count() >= 1; });
+    useScenario(boards);
+    std::unique_ptr<PluginLibrary> plugin = loadBuiltPlugin();
+    if (!checks.check(plugin->isLoaded(), "the plug-in loads and gives a table"))
+        return nullptr;
+    plugin->table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    plugin->table().setPluginMode(2);
+    if (!checks.check(runEventsUntil([&] { return recorder.count() >= 1; }),
+                      "the motherboard is reported"))
+        return nullptr;
+    return plugin;
 }

@@ -4,11 +4,15 @@
 // the exit code). Inside the child, a Watchdog bounds the risky call itself.
 #pragma once
 
+#include "BuiltPlugin.h"
 #include "HostEvents.h"
+#include "SimulatorChecks.h"
 #include "WindowsHandle.h"
 #include "boundary/TalvernPlugin.h"
 
 #include <QByteArray>
+
+#include <memory>
 
 // Generous bounds for hangs: a clean stop takes well under the 2 s the host allows, under wine too.
 constexpr int StopBoundMs = 10000;
@@ -40,28 +44,14 @@ private:
     int m_failures = 0;
 };
 
-// The plug-in loaded as a Windows host loads it: LoadLibrary by path, the four exports resolved
-// with GetProcAddress, one table.
-class HostPlugin
-{
-public:
-    HostPlugin();
-    bool isLoaded() const { return m_table != nullptr; }
-    const TalvernPluginInstance &table() const { return *m_table; }
-    // The host's stop sequence up to the unload: mode 1, unsubscribe, the table freed.
-    void stop();
-    // FreeLibrary, under a watchdog: a hang becomes a failure. True when it returned success.
-    bool freeLibrary();
+// The host's stop sequence up to the unload: mode 1, unsubscribe, the table given back.
+void stopDeviceAccess(PluginLibrary &plugin);
+// Unloads the plug-in under a watchdog (a hang becomes a failure) and says how long it took; true
+// when it left the process within waitMs after that.
+bool unloadPlugin(PluginLibrary &plugin, int waitMs);
 
-    HostPlugin(const HostPlugin &) = delete;
-    HostPlugin &operator=(const HostPlugin &) = delete;
-
-private:
-    ModuleReference m_module;
-    decltype(&TalvernPluginFreeInstance) m_freeInstance = nullptr;
-    TalvernPluginInstance *m_table = nullptr;
-};
-
-// Subscribes with the recorder, sets mode 2 and waits until the host has been told about the
-// merged motherboard.
-bool startDeviceAccess(const HostPlugin &plugin, HostCallbackRecorder &recorder);
+// What every case begins with: the substitute SDK's boards, the plug-in loaded, subscribed with
+// the recorder and in mode 2, and the motherboard reported. Null, with the failed check printed,
+// when one step fails.
+std::unique_ptr<PluginLibrary> startCase(CaseChecks &checks, const QVector<BoardScenario> &boards,
+                                         HostCallbackRecorder &recorder);

@@ -5,7 +5,6 @@
 // runs must print the same lines, and every check must hold. No Qt and no test framework, so that
 // it builds where neither exists.
 #include "SimulatorLibrary.h"
-#include "UserRegistration.h"
 
 #include "platform/BstrHolder.h"
 #include "platform/ComPtr.h"
@@ -58,6 +57,7 @@ private:
 // What the walk needs of the simulator's C interface.
 struct Simulator
 {
+    GlintSimulatorSetRegisteredFunction setRegistered = nullptr;
     GlintSimulatorClearScenarioFunction clearScenario = nullptr;
     GlintSimulatorAddBoardFunction addBoard = nullptr;
     GlintSimulatorBoardLightFunction latchedColour = nullptr;
@@ -70,7 +70,8 @@ struct Simulator
     HRESULT(STDAPICALLTYPE *canUnloadNow)() = nullptr;
 
     explicit Simulator(const SimulatorLibrary &library)
-        : clearScenario(library.resolve<decltype(clearScenario)>("GlintSimulatorClearScenario"))
+        : setRegistered(library.resolve<decltype(setRegistered)>("GlintSimulatorSetRegistered"))
+        , clearScenario(library.resolve<decltype(clearScenario)>("GlintSimulatorClearScenario"))
         , addBoard(library.resolve<decltype(addBoard)>("GlintSimulatorAddBoard"))
         , latchedColour(library.resolve<decltype(latchedColour)>("GlintSimulatorLatchedColour"))
         , applyCount(library.resolve<decltype(applyCount)>("GlintSimulatorApplyCount"))
@@ -85,8 +86,9 @@ struct Simulator
     { }
     bool complete() const
     {
-        return clearScenario && addBoard && latchedColour && applyCount && startCalls && stopCalls
-            && liveObjects && outstandingReferences && foreignThreadCalls && canUnloadNow;
+        return setRegistered && clearScenario && addBoard && latchedColour && applyCount
+            && startCalls && stopCalls && liveObjects && outstandingReferences && foreignThreadCalls
+            && canUnloadNow;
     }
 };
 
@@ -307,8 +309,7 @@ int main()
         ++place;
     }
 
-    UserRegistration registration(library);
-    report.result("server registered for the user", registration.registerServer(), S_OK);
+    report.result("server registered for the user", simulator.setRegistered(true), S_OK);
     report.result("CoInitializeEx apartment-threaded",
                   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE), S_OK);
     walk(report, simulator);
@@ -319,7 +320,7 @@ int main()
     report.result("DllCanUnloadNow after the releases", simulator.canUnloadNow(), S_OK);
     CoUninitialize();
 
-    report.result("server unregistered", registration.unregisterServer(), S_OK);
+    report.result("server unregistered", simulator.setRegistered(false), S_OK);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     ComPtr<IGlintSdk2> absent;
     report.result("CoCreateInstance after unregistering",

@@ -18,13 +18,6 @@ SimulatorLibrary::~SimulatorLibrary()
         FreeLibrary(static_cast<HMODULE>(m_handle));
 }
 
-std::string SimulatorLibrary::path() const
-{
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(m_handle), path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
-}
-
 void (*SimulatorLibrary::symbol(const char *name) const)()
 {
     if (!m_handle)
@@ -42,11 +35,6 @@ SimulatorLibrary::~SimulatorLibrary()
 {
     if (m_handle)
         dlclose(m_handle);
-}
-
-std::string SimulatorLibrary::path() const
-{
-    return GLINT_SIMULATOR_PATH;
 }
 
 void (*SimulatorLibrary::symbol(const char *name) const)()

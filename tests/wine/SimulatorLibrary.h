@@ -4,16 +4,12 @@
 // search for a bare name starts there); elsewhere the library this build made.
 #pragma once
 
-#include <string>
-
 class SimulatorLibrary
 {
 public:
     SimulatorLibrary();
     ~SimulatorLibrary();
     bool loaded() const { return m_handle != nullptr; }
-    // The file COM is to load: the module's own path, as the registration needs it.
-    std::string path() const;
 
     // Null when the library does not export the name.
     template<class Function>
