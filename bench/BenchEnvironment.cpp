@@ -14,7 +14,6 @@ BenchEnvironment &BenchEnvironment::instance()
 }
 
 BenchEnvironment::BenchEnvironment()
-    : m_library(QStringLiteral(GLINT_PLUGIN_PATH))
 {
     if (FAILED(GlintSimulatorSetRegistered(true)))
         qFatal("cannot register the substitute SDK");
@@ -53,17 +52,10 @@ const TalvernPluginInstance *BenchEnvironment::plugin()
     if (m_subscribed)
         return m_table;
     if (!m_table) {
-        if (!m_library.load())
+        m_library = std::make_unique<PluginLibrary>(QStringLiteral(GLINT_PLUGIN_PATH));
+        if (!m_library->openTable())
             return nullptr;
-        auto getInstance = reinterpret_cast<decltype(&TalvernPluginGetInstance)>(
-            m_library.resolve(TALVERN_PLUGIN_GET_INSTANCE));
-        m_freeInstance = reinterpret_cast<decltype(&TalvernPluginFreeInstance)>(
-            m_library.resolve(TALVERN_PLUGIN_FREE_INSTANCE));
-        if (!getInstance || !m_freeInstance)
-            return nullptr;
-        m_table = getInstance();
-        if (!m_table)
-            return nullptr;
+        m_table = &m_library->table();
         m_table->setPluginMode(2);
     }
     m_notifiedId.clear();
@@ -121,8 +113,6 @@ void BenchEnvironment::shutDown()
 {
     closePlugin();
     closeDirectWorker();
-    if (m_table)
-        m_freeInstance(m_table);
     m_table = nullptr;
-    m_library.unload();
+    m_library.reset();
 }

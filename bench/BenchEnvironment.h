@@ -4,11 +4,11 @@
 // first and reopened on demand.
 #pragma once
 
+#include "PluginLibrary.h"
 #include "boundary/TalvernPlugin.h"
 #include "sdk/GlintSdkWorker.h"
 
 #include <QByteArray>
-#include <QLibrary>
 #include <QVector>
 
 #include <memory>
@@ -42,9 +42,8 @@ private:
 
     int m_boards = -1;
     int m_lights = -1;
-    QLibrary m_library;
-    TalvernPluginInstance *m_table = nullptr;
-    decltype(&TalvernPluginFreeInstance) m_freeInstance = nullptr;
+    std::unique_ptr<PluginLibrary> m_library;
+    const TalvernPluginInstance *m_table = nullptr;
     bool m_subscribed = false;
     QByteArray m_notifiedId;
     QByteArray m_deviceId;
