@@ -5,8 +5,8 @@
 
 const QLoggingCategory &boundaryLog()
 {
-    static const ModuleLifetime::ModuleStatic<QLoggingCategory> category("vesk.plugin.glint_mb_dll",
-                                                                         QtDebugMsg);
+    static ModuleLifetime::ModuleStatic<QLoggingCategory> category("vesk.plugin.glint_mb_dll",
+                                                                   QtDebugMsg);
     return category.get();
 }
 

@@ -1,7 +1,9 @@
 #include "ControllerLifecycle.h"
 
+#include "BoundaryLog.h"
 #include "TableOperations.h"
 #include "platform/ModuleLifetime.h"
+#include "sdk/GlintSdkLog.h"
 
 #include <algorithm>
 #include <memory>
@@ -12,6 +14,20 @@
 // the module, so an unload reaches this only when none is left; finding one here means the process
 // is exiting, with the plug-in's threads still running (Linux) or already gone (Windows): nothing
 // is waited for or released then, and the threads touch nothing more.
+namespace {
+
+// A worker still inside the SDK goes on until its next stop point. Its log lines would go through
+// Qt's text codecs and message patterns, which the exit is destroying too: from here on it writes
+// none. (The categories are the plug-in's own, never const objects.)
+void silence(const QLoggingCategory &category)
+{
+    auto &writable = const_cast<QLoggingCategory &>(category);
+    for (QtMsgType type : { QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg })
+        writable.setEnabled(type, false);
+}
+
+} // namespace
+
 struct LifecycleOwner
 {
     ControllerLifecycle *lifecycle = new ControllerLifecycle;
@@ -19,6 +35,8 @@ struct LifecycleOwner
     {
         // Read without the lifecycle's mutex: at ExitProcess a killed thread may have held it.
         if (lifecycle->m_controllers.load() != 0) {
+            silence(boundaryLog());
+            silence(glintSdkControllerLog());
             ModuleLifetime::beginExit();
             return;
         }

@@ -12,7 +12,7 @@ thread_local bool t_disconnected = false;
 const QLoggingCategory &glintSdkControllerLog()
 {
     // The worker logs until its last line, also while a process exits under it.
-    static const ModuleLifetime::ModuleStatic<QLoggingCategory> category(
+    static ModuleLifetime::ModuleStatic<QLoggingCategory> category(
         "vesk.plugin.glint_sdk_controller", QtDebugMsg);
     return category.get();
 }

@@ -124,12 +124,10 @@ GlintSdkWorker::Target GlintSdkWorker::target()
     return m_target;
 }
 
-bool GlintSdkWorker::event(QEvent *event)
+void GlintSdkWorker::customEvent(QEvent *event)
 {
-    if (event->type() != WakeEvent)
-        return QObject::event(event);
-    runQueued();
-    return true;
+    if (event->type() == WakeEvent)
+        runQueued();
 }
 
 void GlintSdkWorker::runQueued()
@@ -314,6 +312,7 @@ void GlintSdkWorker::open(std::uint64_t opening)
         return;
     m_stalls.waitingIn("the enumeration");
     enumerate(GlintMotherboardType);
+    ModuleLifetime::parkIfExiting();
     if (takeDisconnectionNote()) {
         connectionLost();
         return;

@@ -76,7 +76,8 @@ Q_SIGNALS:
     void enumerationCompleted();
 
 protected:
-    bool event(QEvent *event) override;
+    // The wake, delivered through QObject::event like every event of a user type.
+    void customEvent(QEvent *event) override;
 
 private:
     // A connection change (no frame) or a colour frame, with the queue's reference on it.

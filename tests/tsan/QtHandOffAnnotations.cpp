@@ -8,6 +8,9 @@
 //  - QMutex::lock/unlock: acquire and release on that mutex;
 //  - QMetaObject::invokeMethod with a functor: posting the call happens before it runs, and a
 //    blocking call has run before its caller goes on; the object is the call itself;
+//  - QCoreApplication::postEvent: posting an event happens before its delivery through
+//    QObject::event (which hands events of the user's types to customEvent); the object is the
+//    event itself;
 //  - a queued signal: its emission happens before the slot runs on the receiver's thread; the
 //    object is the sender (these entry points do not name the receivers), so the emissions of one
 //    sender order its deliveries, never another sender's;
@@ -205,11 +208,21 @@ bool _ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN
     return invoked;
 }
 
+// void QCoreApplication::postEvent(QObject *, QEvent *, int)
+void _ZN16QCoreApplication9postEventEP7QObjectP6QEventi(void *receiver, QEvent *event,
+                                                       int priority)
+{
+    GLINT_NEXT(_ZN16QCoreApplication9postEventEP7QObjectP6QEventi, void(void *, QEvent *, int));
+    __tsan_release(event);
+    real(receiver, event, priority);
+}
+
 // bool QObject::event(QEvent *): reached through the vtables of the project's QObject subclasses,
-// which is where queued signals and deferred deletes reach them.
+// which is where queued signals, posted events and deferred deletes reach them.
 bool _ZN7QObject5eventEP6QEvent(void *receiver, QEvent *event)
 {
     GLINT_NEXT(_ZN7QObject5eventEP6QEvent, bool(void *, QEvent *));
+    __tsan_acquire(event); // a posted event's; nothing for one Qt made on this thread
     if (event->type() == QEvent::MetaCall) {
         if (const void *sender = static_cast<const MetaCallEventHead *>(event)->sender)
             __tsan_acquire(emittedBy(sender));

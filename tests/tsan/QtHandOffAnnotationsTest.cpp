@@ -37,10 +37,19 @@ void spinUntil(const std::atomic<bool> &flag)
         std::this_thread::yield();
 }
 
-// A QObject subclass of the project's own: Qt delivers queued signals to it through the vtable
-// entry that the annotations stand in front of, as it does to the plug-in's objects.
+// A QObject subclass of the project's own: Qt delivers queued signals and posted events to it
+// through the vtable entry that the annotations stand in front of, as it does to the plug-in's
+// objects. An event of the user's type reads what was handed over.
+std::atomic<int> g_customEvents { 0 };
+
 class Receiver : public QObject
 {
+protected:
+    void customEvent(QEvent *) override
+    {
+        readHandedOver();
+        ++g_customEvents;
+    }
 };
 
 class Sender : public QObject
@@ -246,6 +255,19 @@ void waitForAnotherThread()
     writer.join();
 }
 
+// Ordered: an event of the user's type, posted by the writer, is delivered after the post.
+void postedEvent()
+{
+    PollingThread target;
+    std::thread writer([&] {
+        g_handedOver = 1;
+        QCoreApplication::postEvent(target.receiver(), new QEvent(QEvent::User));
+    });
+    writer.join();
+    while (g_customEvents.load() == 0)
+        std::this_thread::yield();
+}
+
 // Ordered: increments under one QMutex from two threads.
 void oneMutex()
 {
@@ -274,6 +296,7 @@ const Case cases[] = {
     { "signals-from-one-sender", signalsFromOneSender },
     { "signals-from-separate-senders", signalsFromSeparateSenders },
     { "blocking-call", blockingCall },
+    { "posted-event", postedEvent },
     { "wait-for-the-thread", waitForTheThread },
     { "wait-for-another-thread", waitForAnotherThread },
     { "one-mutex", oneMutex },
