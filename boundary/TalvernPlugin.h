@@ -145,6 +145,19 @@ TALVERN_EXPORT void TALVERN_CDECL TalvernPluginFreeInstance(TalvernPluginInstanc
 #ifdef __cplusplus
 } /* extern "C" */
 
+/* The table's slots in the host's order, whatever the pointer size. */
+static_assert(offsetof(TalvernPluginInstance, getDeviceInfo) == 0 * sizeof(void *), "slot 0");
+static_assert(offsetof(TalvernPluginInstance, setLedsColors) == 1 * sizeof(void *), "slot 1");
+static_assert(offsetof(TalvernPluginInstance, subscribe) == 2 * sizeof(void *), "slot 2");
+static_assert(offsetof(TalvernPluginInstance, unsubscribe) == 3 * sizeof(void *), "slot 3");
+static_assert(offsetof(TalvernPluginInstance, getDeviceView) == 4 * sizeof(void *), "slot 4");
+static_assert(offsetof(TalvernPluginInstance, freeDeviceInfo) == 5 * sizeof(void *), "slot 5");
+static_assert(offsetof(TalvernPluginInstance, freeDeviceView) == 6 * sizeof(void *), "slot 6");
+static_assert(offsetof(TalvernPluginInstance, unused7) == 7 * sizeof(void *), "slot 7");
+static_assert(offsetof(TalvernPluginInstance, unused8) == 8 * sizeof(void *), "slot 8");
+static_assert(offsetof(TalvernPluginInstance, unused9) == 9 * sizeof(void *), "slot 9");
+static_assert(offsetof(TalvernPluginInstance, setPluginMode) == 10 * sizeof(void *), "slot 10");
+
 #if UINTPTR_MAX == 0xFFFFFFFFu
 /* The host's layout, checked wherever pointers are 4 bytes. */
 static_assert(sizeof(TalvernPluginInstance) == 44, "operation table");

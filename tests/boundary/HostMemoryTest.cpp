@@ -1,7 +1,7 @@
 // Blocks handed to the host and the release operations that take them back.
 #include "boundary/HostMemory.h"
+#include "HeapUsage.h"
 #include "boundary/HostRecordRelease.h"
-#include "tests/platform/HeapUsage.h"
 
 #include <gtest/gtest.h>
 
