@@ -1,8 +1,7 @@
 // Registration of the substitute SDK as an installed SDK is registered: on Windows regsvr32's
 // entry points, which register it for the current user (no administrator rights needed); with the
 // project's COM layer a registry file that maps the SDK's class to this library. The tests, the
-// host emulator, the benchmarks and the SDK walk all register it through
-// GlintSimulatorSetRegistered.
+// host emulator and the benchmarks all register it through GlintSimulatorSetRegistered.
 #include "SimulatorCApi.h"
 #include "sdk/GlintSdkInterfaces.h"
 

@@ -1,5 +1,5 @@
 // The substitute SDK's simulated state, without Qt: boards and lights with their current and
-// latched colours, fault rules, the call journal and the counts the tests and the walk observe.
+// latched colours, fault rules, the call journal and the counts the tests observe.
 // One per process, shared by every SDK object the server hands out and by the control facades.
 // Every member is thread-safe. Objects of an earlier scenario (an older generation) fail their
 // calls.

@@ -1,8 +1,8 @@
-// Run under wine before the walk, by scripts/wine-checks. Windows looks classes up in a merged
-// view where a per-user entry (HKEY_CURRENT_USER\Software\Classes) wins; wine's COM reads the
-// machine's classes only. This links the machine's key of the SDK's class to the per-user one, so
-// that what DllRegisterServer writes for the user, and what DllUnregisterServer removes, is what
-// wine's CoCreateInstance sees, as on Windows. Nothing else is linked; an existing link stays.
+// Run under wine by the Windows build's wine fixture, before its first test. Windows looks classes
+// up in a merged view where a per-user entry (HKEY_CURRENT_USER\Software\Classes) wins; wine's COM
+// reads the machine's classes only. This links the machine's key of the SDK's class to the per-user
+// one, so that what DllRegisterServer writes for the user, and what DllUnregisterServer removes, is
+// what wine's CoCreateInstance sees, as on Windows. Nothing else is linked; an existing link stays.
 #include <windows.h>
 
 #include <sddl.h>
