@@ -14,6 +14,9 @@
 
 namespace {
 
+// The host's device kind code for this plug-in's devices; what the code means is the host's.
+constexpr int32_t MotherboardDeviceKind = 3;
+
 // A new image record; null when the heap fails.
 TalvernPluginImage *makeHostImage(const std::string &fileName)
 {
@@ -74,7 +77,7 @@ TalvernPluginDeviceInfo *TALVERN_CDECL TalvernPluginGetDeviceInfo(const char *de
             bool failed = false;
             info->deviceId = copyToHostString(deviceId, qstrlen(deviceId), &failed);
             info->deviceName = copyToHostString(data.friendlyName, &failed);
-            info->deviceKind = 3;
+            info->deviceKind = MotherboardDeviceKind;
             info->ledPositions = allocateHostArray<TalvernPluginLedPositions>(1);
             if (!info->ledPositions)
                 return nullptr;

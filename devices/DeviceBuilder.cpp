@@ -8,6 +8,10 @@
 
 namespace {
 
+// The host's codes for an LED's position and zone; what they mean is the host's.
+constexpr std::int32_t LedPositionKind = 1;
+constexpr std::int32_t LedZoneKind = 2;
+
 std::string imageName(std::int32_t type, const char *suffix)
 {
     return deviceTypeName(type).toStdString() + "-" + suffix;
@@ -22,7 +26,7 @@ std::vector<LedPosition> buildLedPositions(std::int32_t type, std::int32_t ledCo
     if (ledCount > 0)
         positions.reserve(std::size_t(ledCount));
     for (std::int32_t i = 0; i < ledCount; ++i)
-        positions.push_back({ base + i, double(i), 0.0, 1 });
+        positions.push_back({ base + i, double(i), 0.0, LedPositionKind });
     return positions;
 }
 
@@ -47,7 +51,7 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *
             continue;
         }
         const QString zoneName = toQString(name);
-        zones.push_back({ base + i, std::string(), 2, zoneName.toStdString() });
+        zones.push_back({ base + i, std::string(), LedZoneKind, zoneName.toStdString() });
         qCDebug(glintSdkControllerLog).nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
     }
     return zones;
@@ -102,6 +106,11 @@ DeviceBuild buildDeviceData(IGlintSyncDeviceCollection *collection, std::int32_t
     qCDebug(glintSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
                                              << "; id:" << id << "; Leds Count: " << ledCount;
 
+    // Positions, zones and the LED map each give the board's light i the id base + i, so the
+    // three agree by index alone. The lights are fetched twice, once for their zone names and once
+    // for the colours, and each pass skips only what failed in it: a light whose name cannot be
+    // read has no zone but still takes colours, and one that cannot be fetched for the map keeps
+    // its position and zone. No light ever takes another's id.
     DeviceBuild build;
     DeviceDescription &description = build.description;
     description.ledPositions = buildLedPositions(type, ledCount);

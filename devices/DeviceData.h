@@ -84,6 +84,8 @@ inline uint qHash(const LedIdRange &range, uint /*seed*/ = 0)
 
 // Device id (32 lower-case hex characters) to record; the merged motherboard counts as one.
 using DeviceMap = QHash<QByteArray, DeviceData>;
-// For a merged device only: the SDK device of each additional board, by its LED id range.
+// For a merged device only: the SDK device of each additional board, by its LED id range. (The
+// worker's container of these keeps its established name, combinedSubDevices, as does the log's
+// "[Combined SubDevice]"; in the code "merged" is the one word for the idea.)
 using SubDeviceMap = QHash<LedIdRange, ComPtr<IGlintSyncDevice>>;
-using CombinedSubDeviceMap = QHash<QByteArray, SubDeviceMap>;
+using MergedSubDeviceMap = QHash<QByteArray, SubDeviceMap>;

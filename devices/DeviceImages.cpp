@@ -1,5 +1,7 @@
 #include "DeviceImages.h"
 
+#include <map>
+
 namespace {
 // Built while the library loads, before any entry point can run; read-only afterwards.
 const std::map<std::string, std::string> g_imageChecksums = {
@@ -10,11 +12,6 @@ const std::map<std::string, std::string> g_imageChecksums = {
       "9538b177b167ac20fee268ad593b1f2f6dc52ffdb8d50e1b009f4969d9ff7e4c" },
 };
 } // namespace
-
-const std::map<std::string, std::string> &imageChecksums()
-{
-    return g_imageChecksums;
-}
 
 std::string imageChecksum(const std::string &fileName)
 {

@@ -32,14 +32,14 @@ void DeviceStore::clear()
     // The old records are released after the mutex is given back: releasing SDK references
     // needs no lock and should not make lookups wait.
     DeviceMap oldDevices;
-    CombinedSubDeviceMap oldSubDevices;
+    MergedSubDeviceMap oldSubDevices;
     {
         QMutexLocker locker(&m_mutex);
         oldDevices.swap(m_devices);
         oldSubDevices.swap(m_combinedSubDevices);
     }
     oldDevices = DeviceMap();
-    oldSubDevices = CombinedSubDeviceMap();
+    oldSubDevices = MergedSubDeviceMap();
 }
 
 DeviceData DeviceStore::stored(DeviceBuild &&build)

@@ -39,12 +39,12 @@ public:
     // Stores a merged device together with its additional boards' SDK devices, in one step.
     void insertMerged(DeviceBuild &&build, SubDeviceMap &&subDevices);
     const DeviceMap &devices() const { return m_devices; }
-    const CombinedSubDeviceMap &combinedSubDevices() const { return m_combinedSubDevices; }
+    const MergedSubDeviceMap &combinedSubDevices() const { return m_combinedSubDevices; }
 
 private:
     static DeviceData stored(DeviceBuild &&build);
 
     mutable QMutex m_mutex;
     DeviceMap m_devices;
-    CombinedSubDeviceMap m_combinedSubDevices;
+    MergedSubDeviceMap m_combinedSubDevices;
 };

@@ -12,7 +12,7 @@ using HostBadInput = HostFixture;
 
 TEST_F(HostBadInput, BeforeTheFirstSubscriptionNothingIsServedOrStarted)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     EXPECT_EQ(table().getDeviceInfo(norvaneMotherboardId.constData()), nullptr);
     EXPECT_EQ(table().getDeviceView(norvaneMotherboardId.constData(), 0), nullptr);
     const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 2, 3 } };
@@ -32,7 +32,7 @@ TEST_F(HostBadInput, BeforeTheFirstSubscriptionNothingIsServedOrStarted)
 
 TEST_F(HostBadInput, UnknownIdsAndViewIndexesGiveNull)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     subscribeAndRun();
     // printf 'Unknown' | md5sum
     const char unknown[] = "88183b946cc5f0e8c96b2e66e1c74a7e";
@@ -51,7 +51,7 @@ TEST_F(HostBadInput, UnknownIdsAndViewIndexesGiveNull)
 
 TEST_F(HostBadInput, UnreadableFramesAreDroppedAndUnknownLedsSkipped)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
     subscribeAndRun();
     const char *id = norvaneMotherboardId.constData();
     control.clearJournal();
@@ -95,30 +95,40 @@ TEST_F(HostBadInput, UnreadableFramesAreDroppedAndUnknownLedsSkipped)
     ASSERT_TRUE(waitForStop());
 }
 
-// A failing write skips the rest of the frame, and its Apply, and says why.
+// A failing write of any component skips the rest of the frame, the failing LED's later
+// components included, and its Apply, and says why; what came before stays written.
 TEST_F(HostBadInput, FailingLightSkipsTheFrame)
 {
-    FaultRule fault;
-    fault.object = QStringLiteral("light:0:1");
-    fault.method = QStringLiteral("put_Green");
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) }, { fault });
-    subscribeAndRun();
-    const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 1, 1 },
-                                            { firstMotherboardLed + 1, 2, 2, 2 },
-                                            { firstMotherboardLed + 2, 3, 3, 3 } };
-    table().setLedsColors(norvaneMotherboardId.constData(), 3, frame);
-    EXPECT_EQ(control.applyCount(0), 0);
-    // The failing LED's own blue is skipped too; what came before stays written.
-    EXPECT_EQ(control.countCalls(QStringLiteral("light:0:1"), QStringLiteral("put_Blue")), 0);
-    EXPECT_EQ(control.countCalls(QStringLiteral("light:0:2"), QStringLiteral("put_Red")), 0);
-    EXPECT_EQ(control.currentColours(0).value(0), (SimulatedColour { 1, 1, 1 }));
-    EXPECT_EQ(control.currentColours(0).value(1).red, 2);
-    EXPECT_EQ(
-        log.texts(category, QtCriticalMsg),
-        QStringList { QStringLiteral("Failed IGlintRgbLight::put_Green() with HRESULT( "
-                                     "\"0xFFFFFFFF80004005\" ). Skip this lighting frame...") });
-    table().unsubscribe();
-    ASSERT_TRUE(waitForStop());
+    const char *const writes[] = { "put_Red", "put_Green", "put_Blue" };
+    for (int failing = 0; failing < 3; ++failing) {
+        SCOPED_TRACE(writes[failing]);
+        useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) },
+                    { failingCall("light:0:1", writes[failing]) });
+        log.clear();
+        subscribeAndRun(failing + 1);
+        control.clearJournal();
+        const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 1, 1, 1 },
+                                                { firstMotherboardLed + 1, 2, 2, 2 },
+                                                { firstMotherboardLed + 2, 3, 3, 3 } };
+        table().setLedsColors(norvaneMotherboardId.constData(), 3, frame);
+        EXPECT_EQ(control.applyCount(0), 0);
+        for (int later = failing + 1; later < 3; ++later)
+            EXPECT_EQ(control.countCalls(QStringLiteral("light:0:1"), QLatin1String(writes[later])),
+                      0);
+        EXPECT_EQ(control.countCalls(QStringLiteral("light:0:2"), QString()), 0);
+        EXPECT_EQ(control.currentColours(0).value(0), (SimulatedColour { 1, 1, 1 }));
+        const SimulatedColour failingLed = control.currentColours(0).value(1);
+        const quint8 components[] = { failingLed.red, failingLed.green, failingLed.blue };
+        for (int earlier = 0; earlier < failing; ++earlier)
+            EXPECT_EQ(components[earlier], 2) << writes[earlier];
+        EXPECT_EQ(log.texts(category, QtCriticalMsg),
+                  QStringList { QStringLiteral("Failed IGlintRgbLight::%1() with HRESULT( "
+                                               "\"0xFFFFFFFF80004005\" ). Skip this lighting "
+                                               "frame...")
+                                    .arg(QLatin1String(writes[failing])) });
+        table().unsubscribe();
+        ASSERT_TRUE(waitForStop());
+    }
 }
 
 // An SDK that claims more lights or devices than exist: the claim is not believed. A light count
@@ -130,7 +140,7 @@ TEST_F(HostBadInput, LyingSdkCountsAreInvalidData)
         SCOPED_TRACE(claimed);
         BoardScenario liar = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4);
         liar.claimedLights = claimed;
-        use({ liar });
+        useScenario({ liar });
         log.clear();
         table().subscribe(&recorder, &HostCallbackRecorder::callback);
         table().setPluginMode(2);

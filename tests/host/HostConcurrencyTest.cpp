@@ -1,5 +1,6 @@
 // The host's threads meeting the plug-in's at awkward moments: stop requests while frames are in
-// flight, unload while a frame waits for a slow Apply, a subscriber without an event loop.
+// flight, a subscriber without an event loop. (A stop while a frame waits for a slow Apply is in
+// StallTest.cpp.)
 #include "HostFixture.h"
 
 #include <atomic>
@@ -21,8 +22,8 @@ std::vector<TalvernPluginLedColor> paint(int leds, int value)
 
 TEST_F(HostConcurrency, StopAndStartWhileFramesAreInFlight)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
-          BoardScenario::withLights(QStringLiteral("Second"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
+                  BoardScenario::withLights(QStringLiteral("Second"), 4) });
     subscribeAndRun();
     std::atomic<bool> running { true };
     std::atomic<int> sent { 0 };
@@ -56,36 +57,11 @@ TEST_F(HostConcurrency, StopAndStartWhileFramesAreInFlight)
     EXPECT_EQ(control.startCalls(), control.stopCalls());
 }
 
-// The unload waits for the frame, which ends normally; then the connection is closed. (An Apply
-// slow enough to pass the frame bound is a stall: StallTest.cpp.)
-TEST_F(HostConcurrency, UnloadWhileAFrameWaitsForASlowApply)
-{
-    BoardScenario board = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2);
-    board.applyDelayMs = 200;
-    use({ board });
-    subscribeAndRun();
-    const std::vector<TalvernPluginLedColor> frame = paint(2, 77);
-    std::atomic<bool> returned { false };
-    std::thread host([&] {
-        table().setLedsColors(norvaneMotherboardId.constData(), 2, frame.data());
-        returned = true;
-    });
-    ASSERT_TRUE(runEventsUntil([&] {
-        return control.currentColours(0).value(1) == SimulatedColour { 77, 77, 77 };
-    }));
-    EXPECT_TRUE(plugin->unload());
-    EXPECT_TRUE(returned.load());
-    host.join();
-    EXPECT_EQ(control.applyCount(0), 1);
-    EXPECT_EQ(control.latchedColours(0).value(0), (SimulatedColour { 77, 77, 77 }));
-    EXPECT_EQ(control.stopCalls(), 1);
-}
-
 // Without an event loop the notification cannot be delivered: nothing reaches the host, and
 // nothing hangs; frames and lookups still work from any thread.
 TEST_F(HostConcurrency, SubscriberWithoutAnEventLoopIsNotNotified)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
     std::thread subscriber([&] {
         table().subscribe(&recorder, &HostCallbackRecorder::callback);
         table().setPluginMode(2);

@@ -3,9 +3,9 @@
 // nothing of the SDK or of COM left behind.
 #pragma once
 
+#include "BuiltPlugin.h"
 #include "HostEvents.h"
 #include "LogCapture.h"
-#include "BuiltPlugin.h"
 #include "ProcessThreads.h"
 #include "SimulatorChecks.h"
 
@@ -15,17 +15,12 @@
 
 constexpr int32_t firstMotherboardLed = 0x20001;
 
-
 class HostFixture : public testing::Test
 {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    void use(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {})
-    {
-        useScenario(boards, faults);
-    }
     const TalvernPluginInstance &table() const { return plugin->table(); }
     // Subscribes from this thread with the recorder as context and sets mode 2; waits until
     // the host has been told about `devices` devices.

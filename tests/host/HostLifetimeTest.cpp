@@ -19,13 +19,14 @@ using HostLifetime = HostFixture;
 
 TEST_F(HostLifetime, GivingBackTheLastTableStopsTheWorkerAndANewTableStartsAfresh)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     subscribeAndRun();
 
-    // A host with two tables that gives one back changes nothing.
+    // A host with two tables that gives one back changes nothing, and a null table is no table.
     TalvernPluginInstance *second = plugin->newTable();
     ASSERT_NE(second, nullptr);
     plugin->freeTable(second);
+    plugin->freeTable(nullptr);
     runPendingEvents(50);
     const TalvernPluginLedColor red[] = { { firstMotherboardLed, 255, 0, 0 } };
     table().setLedsColors(norvaneMotherboardId.constData(), 1, red);
@@ -58,8 +59,8 @@ TEST_F(HostLifetime, GivingBackTheLastTableStopsTheWorkerAndANewTableStartsAfres
 // notification returns, and the plug-in's reference on its module at the host's next call.
 TEST_F(HostLifetime, CallbackMayGiveBackTheLastTable)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2),
-          BoardScenario::withLights(QStringLiteral("Second"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2),
+                  BoardScenario::withLights(QStringLiteral("Second"), 2) });
     recorder.onNotification = [&](const char *) { plugin->freeLoadTable(); };
     table().subscribe(&recorder, &HostCallbackRecorder::callback);
     table().setPluginMode(2);
@@ -74,7 +75,7 @@ TEST_F(HostLifetime, CallbackMayGiveBackTheLastTable)
 // must not go on to use the controller that its callback's stop deleted.
 TEST_F(HostLifetime, CallbackInsideASubscriptionMayGiveBackTheLastTable)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     subscribeAndRun();
     HostCallbackRecorder second;
     second.onNotification = [&](const char *) { plugin->freeLoadTable(); };
@@ -91,7 +92,7 @@ TEST_F(HostLifetime, CallbackInsideASubscriptionMayGiveBackTheLastTable)
 // unsubscription closed it, exactly one further series follows the reopening.
 TEST_F(HostLifetime, ResubscribingWhileRunningReportsAtOnceAndReopensOnlyWhatWasClosed)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     subscribeAndRun();
 
     HostCallbackRecorder second;

@@ -80,7 +80,14 @@ using HostSession = HostFixture;
 
 TEST_F(HostSession, OneBoardFromLoadToUnload)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8) });
+    BoardScenario board;
+    board.name = QStringLiteral("Mainboard_Master");
+    // The zone names are the SDK's names of the lights.
+    board.lightNames = QStringList { QStringLiteral("Rear I/O"), QStringLiteral("Chipset"),
+                                     QStringLiteral("Audio"),    QStringLiteral("DRAM"),
+                                     QStringLiteral("PCIe"),     QStringLiteral("Header 1"),
+                                     QStringLiteral("Header 2"), QString::fromUtf8("Lüfter") };
+    useScenario({ board });
     // 1. Load: version and features; a subscription alone opens nothing.
     EXPECT_EQ(plugin->apiVersion(), 102);
     EXPECT_EQ(plugin->features(), 4);
@@ -113,7 +120,7 @@ TEST_F(HostSession, OneBoardFromLoadToUnload)
     }
     table().freeDeviceInfo(info);
     TalvernPluginDeviceView *view = table().getDeviceView(norvaneMotherboardId.constData(), 0);
-    expectMotherboardView(view, ledNames(8));
+    expectMotherboardView(view, board.lightNames);
     table().freeDeviceView(view);
 
     // 6. A frame reaches the lights before the call returns, low 8 bits only, one Apply.
@@ -143,9 +150,9 @@ TEST_F(HostSession, OneBoardFromLoadToUnload)
 
 TEST_F(HostSession, ThreeBoardsAreOneDeviceAndEachBoardIsApplied)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
-          BoardScenario::withLights(QStringLiteral("Second"), 6),
-          BoardScenario::withLights(QStringLiteral("Third"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
+                  BoardScenario::withLights(QStringLiteral("Second"), 6),
+                  BoardScenario::withLights(QStringLiteral("Third"), 4) });
     subscribeAndRun();
     runPendingEvents();
     ASSERT_EQ(recorder.count(), 1);
@@ -186,7 +193,7 @@ TEST_F(HostSession, ThreeBoardsAreOneDeviceAndEachBoardIsApplied)
 // holds the device: it is inside an Apply that blocks, so the close waits behind it.
 TEST_F(HostSession, ModeTableForDescriptionsAndViews)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     subscribeAndRun();
     control.addFault(blockedCall("board:0", "Apply"));
     const TalvernPluginLedColor frame[] = { { firstMotherboardLed, 9, 8, 7 },
@@ -212,50 +219,46 @@ TEST_F(HostSession, ModeTableForDescriptionsAndViews)
     table().unsubscribe();
 }
 
-// An enumeration that completes after the host left mode 2 is not reported.
-TEST_F(HostSession, NoNotificationOutsideModeTwo)
+// An enumeration that completes after the host left mode 2, or after it unsubscribed, is not
+// reported: one critical line names the state that stopped it.
+TEST_F(HostSession, NoNotificationOutsideModeTwoOrAfterUnsubscribing)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) },
-        { blockedCall("sdk", "Enumerate") });
-    table().subscribe(&recorder, &HostCallbackRecorder::callback);
-    table().setPluginMode(2);
-    ASSERT_TRUE(waitForBlockedCall());
-    table().setPluginMode(1);
-    control.releaseBlockedCalls();
-    ASSERT_TRUE(waitForStop());
-    runPendingEvents(200);
-    EXPECT_EQ(control.startCalls(), 1);
-    EXPECT_EQ(recorder.count(), 0);
-    const QString pointer = QStringLiteral("0x") + QString::number(quintptr(&recorder), 16);
     const QString callback =
         QStringLiteral("0x") + QString::number(quintptr(&HostCallbackRecorder::callback), 16);
-    EXPECT_EQ(
-        log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
-        QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
-                                     "invalid => g_currentPluginMode:1; g_callback:")
-                      + callback + QStringLiteral("; g_context:") + pointer });
-    table().unsubscribe();
-}
-
-// An enumeration that completes after the host unsubscribed: the same line with null pointers.
-TEST_F(HostSession, NoNotificationAfterUnsubscribing)
-{
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) },
-        { blockedCall("sdk", "Enumerate") });
-    table().subscribe(&recorder, &HostCallbackRecorder::callback);
-    table().setPluginMode(2);
-    ASSERT_TRUE(waitForBlockedCall());
-    table().unsubscribe();
-    control.releaseBlockedCalls();
-    ASSERT_TRUE(waitForStop());
-    EXPECT_EQ(control.startCalls(), 1);
-    runPendingEvents(200);
-    EXPECT_EQ(recorder.count(), 0);
-    EXPECT_EQ(
-        log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
-        QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), precondition(s) "
-                                     "invalid => g_currentPluginMode:2; g_callback:0x0; "
-                                     "g_context:0x0") });
+    const QString context = QStringLiteral("0x") + QString::number(quintptr(&recorder), 16);
+    const struct
+    {
+        bool unsubscribe;
+        QString state;
+    } cases[] = {
+        { false,
+          QStringLiteral("1; g_callback:") + callback + QStringLiteral("; g_context:") + context },
+        { true, QStringLiteral("2; g_callback:0x0; g_context:0x0") },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.unsubscribe ? "unsubscribed" : "mode 1");
+        useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) },
+                    { blockedCall("sdk", "Enumerate") });
+        log.clear();
+        table().subscribe(&recorder, &HostCallbackRecorder::callback);
+        table().setPluginMode(2);
+        ASSERT_TRUE(waitForBlockedCall());
+        if (c.unsubscribe)
+            table().unsubscribe();
+        else
+            table().setPluginMode(1);
+        control.releaseBlockedCalls();
+        ASSERT_TRUE(waitForStop());
+        runPendingEvents(200);
+        EXPECT_EQ(control.startCalls(), 1);
+        EXPECT_EQ(recorder.count(), 0);
+        EXPECT_EQ(log.texts("vesk.plugin.glint_mb_dll", QtCriticalMsg),
+                  QStringList { QStringLiteral("notifyHostAboutCurrentConnectedDevices(), "
+                                               "precondition(s) invalid => g_currentPluginMode:")
+                                + c.state });
+        table().setPluginMode(1);
+        table().unsubscribe();
+    }
 }
 
 // A host that subscribes with a null context never receives a report: one critical line instead.
@@ -266,7 +269,7 @@ TEST_F(HostSession, NoNotificationWithoutAContext)
     {
         static void TALVERN_CDECL callback(void *, const char *, int32_t) { ++reports; }
     };
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
     table().subscribe(nullptr, &NullContext::callback);
     table().setPluginMode(2);
     ASSERT_TRUE(runEventsUntil(
@@ -287,7 +290,7 @@ TEST_F(HostSession, NoNotificationWithoutAContext)
 // The callback may ask for the description and send a frame before it returns.
 TEST_F(HostSession, CallbackMayDescribeAndColourTheDevice)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     int described = 0;
     recorder.onNotification = [&](const char *deviceId) {
         TalvernPluginDeviceInfo *info = table().getDeviceInfo(deviceId);
@@ -307,7 +310,7 @@ TEST_F(HostSession, CallbackMayDescribeAndColourTheDevice)
 // Unsubscribing and subscribing again in mode 2 opens the connection again and notifies again.
 TEST_F(HostSession, ResubscriptionReopens)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
     subscribeAndRun();
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());

@@ -13,7 +13,7 @@ TEST_F(HostThreads, FramesFromThreeThreadsAreAppliedWholeAndInTurn)
     constexpr int leds = 8;
     constexpr int threads = 3;
     constexpr int framesPerThread = 20;
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), leds) });
     subscribeAndRun();
     control.clearJournal();
 
@@ -63,42 +63,40 @@ TEST_F(HostThreads, FramesFromThreeThreadsAreAppliedWholeAndInTurn)
     ASSERT_TRUE(waitForStop());
 }
 
+namespace {
+
+// Each subscriber's reports must come through its own callback, told apart by their numbers.
+struct Subscriber
+{
+    template<int Number>
+    static void TALVERN_CDECL callback(void *context, const char *, int32_t)
+    {
+        auto *subscriber = static_cast<Subscriber *>(context);
+        ++(subscriber->number == Number ? subscriber->matched : subscriber->torn);
+    }
+    int number;
+    std::atomic<int> matched { 0 };
+    std::atomic<int> torn { 0 };
+};
+
+} // namespace
+
 // Subscriptions with distinct callback and context pairs from another host thread while
 // enumerations complete and report: every report pairs a callback with its own context.
 TEST_F(HostThreads, EveryReportPairsACallbackWithItsOwnContext)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
-    struct Subscriber
-    {
-        static void TALVERN_CDECL first(void *context, const char *, int32_t)
-        {
-            static_cast<Subscriber *>(context)->reports(&first);
-        }
-        static void TALVERN_CDECL second(void *context, const char *, int32_t)
-        {
-            static_cast<Subscriber *>(context)->reports(&second);
-        }
-        void reports(TalvernPluginDeviceCallback callback)
-        {
-            ++(callback == expected ? matched : torn);
-        }
-        TalvernPluginDeviceCallback expected;
-        std::atomic<int> matched { 0 };
-        std::atomic<int> torn { 0 };
-    };
-    Subscriber one;
-    one.expected = &Subscriber::first;
-    Subscriber two;
-    two.expected = &Subscriber::second;
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    Subscriber one { 1 };
+    Subscriber two { 2 };
     subscribeAndRun();
 
     std::atomic<bool> done { false };
     std::thread subscriber([&] {
         for (int i = 0; !done.load(); ++i) {
             if (i % 2)
-                table().subscribe(&one, &Subscriber::first);
+                table().subscribe(&one, &Subscriber::callback<1>);
             else
-                table().subscribe(&two, &Subscriber::second);
+                table().subscribe(&two, &Subscriber::callback<2>);
         }
     });
     // Every reopening ends in an enumeration and a report on this thread.

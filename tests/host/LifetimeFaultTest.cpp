@@ -63,7 +63,7 @@ using LifetimeFault = HostFixture;
 TEST_F(LifetimeFault, LastTableBackWhileTheSubscribingThreadDeliversTheCompletion)
 {
     const Watchdog watchdog("the delivery case", CaseBoundMs);
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     DeliveryHold hold;
     std::promise<void> returned;
     hold.release = returned.get_future().share();
@@ -90,7 +90,7 @@ TEST_F(LifetimeFault, LastTableBackWhileTheSubscribingThreadDeliversTheCompletio
 TEST_F(LifetimeFault, LastTableBackUnderAHostLockThatTheCallbackWaitsFor)
 {
     const Watchdog watchdog("the host lock case", CaseBoundMs);
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     std::mutex deviceListLock;
     std::promise<void> inCallback;
     recorder.onNotification = [&](const char *) {
@@ -117,7 +117,7 @@ TEST_F(LifetimeFault, LastTableBackUnderAHostLockThatTheCallbackWaitsFor)
 TEST_F(LifetimeFault, ACallbackThatEndsItsSessionAndStartsANewOneKeepsTheNewOne)
 {
     const Watchdog watchdog("the new session case", CaseBoundMs);
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     TalvernPluginInstance *fresh = nullptr;
     HostCallbackRecorder second;
     recorder.onNotification = [&](const char *) {
@@ -229,6 +229,19 @@ void letTheWorkerRunDuringExit()
     std::fflush(stdout);
 }
 
+// The plug-in loaded for good (the process exits with it), subscribed from this thread, in mode 2;
+// null when it does not load.
+const TalvernPluginInstance *loadedUntilExit(HostCallbackRecorder &recorder)
+{
+    static PluginLibrary *const plugin = loadBuiltPlugin().release();
+    if (!plugin->isLoaded())
+        return nullptr;
+    const TalvernPluginInstance &table = plugin->table();
+    table.subscribe(&recorder, &HostCallbackRecorder::callback);
+    table.setPluginMode(2);
+    return &table;
+}
+
 } // namespace
 
 // The process exits while the worker is in the middle of the enumeration: what the worker reads
@@ -242,19 +255,12 @@ TEST(LifetimeFaultLinux, ExitDuringTheEnumeration)
         boards.append(BoardScenario::withLights(QStringLiteral("Board %1").arg(i), 8));
     // The second board's name comes late: the exit begins while the worker waits for it, after
     // the first board was built, and its static destructors run before the name arrives.
-    FaultRule slowName;
-    slowName.object = QStringLiteral("board:1");
-    slowName.method = QStringLiteral("get_Name");
-    slowName.result = S_OK;
+    FaultRule slowName = blockedCall("board:1", "get_Name");
     slowName.blockMs = 500;
     useScenario(boards, { slowName });
     SimulatorControl &control = SimulatorControl::instance();
-    static PluginLibrary *const plugin =
-        loadBuiltPlugin().release(); // the process exits with it loaded
-    ASSERT_TRUE(plugin->isLoaded());
     HostCallbackRecorder recorder;
-    plugin->table().subscribe(&recorder, &HostCallbackRecorder::callback);
-    plugin->table().setPluginMode(2);
+    ASSERT_NE(loadedUntilExit(recorder), nullptr);
     ASSERT_TRUE(runEventsUntil([&] { return control.blockedCalls() == 1; }));
     std::exit(0);
 }
@@ -266,13 +272,10 @@ TEST(LifetimeFaultLinux, ExitDuringAHungApply)
     const Watchdog watchdog("the exit during a hung Apply", CaseBoundMs);
     useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     SimulatorControl &control = SimulatorControl::instance();
-    static PluginLibrary *const plugin =
-        loadBuiltPlugin().release(); // the process exits with it loaded
-    ASSERT_TRUE(plugin->isLoaded());
     HostCallbackRecorder recorder;
-    const TalvernPluginInstance &table = plugin->table();
-    table.subscribe(&recorder, &HostCallbackRecorder::callback);
-    table.setPluginMode(2);
+    const TalvernPluginInstance *loaded = loadedUntilExit(recorder);
+    ASSERT_NE(loaded, nullptr);
+    const TalvernPluginInstance &table = *loaded;
     ASSERT_TRUE(runEventsUntil([&] { return recorder.count() == 1; }));
     control.addFault(blockedCall("board:0", "Apply"));
     std::thread([&table] { // still waiting when the process ends

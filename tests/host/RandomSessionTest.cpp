@@ -3,6 +3,7 @@
 // threads. Each session must end with well-formed records, the last frame on the lights, and
 // nothing left behind. GLINT_RANDOM_SEED repeats a run; GLINT_RANDOM_SESSIONS makes it longer.
 #include "HostFixture.h"
+#include "Watchdog.h"
 
 #include <QLoggingCategory>
 #include <QMap>
@@ -10,9 +11,7 @@
 
 #include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -26,37 +25,6 @@ int environmentNumber(const char *name, int fallback)
     const int value = qEnvironmentVariableIntValue(name, &ok);
     return ok ? value : fallback;
 }
-
-// Ends the process with the seed when a session takes far longer than it should: a deadlock.
-class Watchdog
-{
-public:
-    Watchdog(quint32 seed, int session, int seconds)
-        : m_thread([=] {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [&] { return m_finished; })) {
-                std::fprintf(stderr, "session %d of seed %u did not finish: deadlock?\n", session,
-                             seed);
-                std::abort();
-            }
-        })
-    { }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_one();
-        m_thread.join();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    std::thread m_thread;
-};
 
 Scenario randomScenario(QRandomGenerator &random)
 {
@@ -77,9 +45,8 @@ Scenario randomScenario(QRandomGenerator &random)
         scenario.boards[random.bounded(boards)].applyDelayMs = random.bounded(1, 20);
     const int faults = random.bounded(3) == 0 ? random.bounded(1, 4) : 0;
     for (int f = 0; f < faults; ++f) {
-        FaultRule fault;
-        fault.object = QLatin1String(objects[random.bounded(int(std::size(objects)))]);
-        fault.method = QLatin1String(methods[random.bounded(int(std::size(methods)))]);
+        FaultRule fault = failingCall(objects[random.bounded(int(std::size(objects)))],
+                                      methods[random.bounded(int(std::size(methods)))]);
         fault.call = random.bounded(0, 6);
         if (random.bounded(2))
             fault.index = random.bounded(0, 4);
@@ -311,7 +278,9 @@ TEST_F(RandomSessions, SurviveFaultsBadInputAndConcurrency)
     QLoggingCategory::setFilterRules(QStringLiteral("vesk.*=false"));
     for (int session = 0; session < sessions && !HasFatalFailure(); ++session) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", session " << session);
-        const Watchdog watchdog(seed, session, 240);
+        const Watchdog watchdog("session " + std::to_string(session) + " of seed "
+                                    + std::to_string(seed) + " (a deadlock?)",
+                                240000);
         runSession(seed, session);
     }
     QLoggingCategory::setFilterRules(QString());

@@ -90,6 +90,15 @@ const StalledCall stalledCalls[] = {
     { "StopCall", "sdk", "StopControl", StalledCall::Closing },
 };
 
+// The SDK's creation fails as when the SDK is not installed (REGDB_E_CLASSNOTREG): the first
+// `times` creations, or every one.
+FaultRule notInstalled(int times = 0)
+{
+    FaultRule fault = failingCall("sdk", "create", static_cast<HRESULT>(0x80040154u));
+    fault.times = times;
+    return fault;
+}
+
 class StalledSdk : public HostFixture, public testing::WithParamInterface<StalledCall>
 {
 };
@@ -101,7 +110,7 @@ class StalledSdk : public HostFixture, public testing::WithParamInterface<Stalle
 TEST_P(StalledSdk, FramesNeverWaitPastTheBoundAndFlowAgainAfterIt)
 {
     const StalledCall &stall = GetParam();
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     const FaultRule hang = blockedCall(stall.object, stall.method);
     if (stall.phase == StalledCall::Opening) {
         control.addFault(hang);
@@ -153,7 +162,7 @@ using Stall = HostFixture;
 // next load and unload.
 TEST_F(Stall, StopAndUnloadDuringAHungApply)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     control.addFault(blockedCall("board:0", "Apply"));
     std::thread frame([this] {
@@ -192,12 +201,8 @@ TEST_F(Stall, StopAndUnloadDuringAHungApply)
 // the board is reported without the host doing anything; one critical line, then one info line.
 TEST_F(Stall, AnSdkThatArrivesLateIsPickedUp)
 {
-    FaultRule notYet;
-    notYet.object = QStringLiteral("sdk");
-    notYet.method = QStringLiteral("create");
-    notYet.result = static_cast<HRESULT>(0x80040154u); // REGDB_E_CLASSNOTREG
-    notYet.times = 2;
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) }, { notYet });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) },
+                { notInstalled(2) });
     subscribeAndRun(); // within the retries after 1 s and 2 s
     EXPECT_EQ(control.countCalls(QStringLiteral("sdk"), QStringLiteral("create")), 3);
     const char *category = "vesk.plugin.glint_sdk_controller";
@@ -213,11 +218,8 @@ TEST_F(Stall, AnSdkThatArrivesLateIsPickedUp)
 // Switching device access off cancels a pending retry at once.
 TEST_F(Stall, SwitchingOffCancelsThePendingRetry)
 {
-    FaultRule missing;
-    missing.object = QStringLiteral("sdk");
-    missing.method = QStringLiteral("create");
-    missing.result = static_cast<HRESULT>(0x80040154u);
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) }, { missing });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) },
+                { notInstalled() });
     table().subscribe(&recorder, &HostCallbackRecorder::callback);
     table().setPluginMode(2);
     ASSERT_TRUE(runEventsUntil(
@@ -233,14 +235,13 @@ TEST_F(Stall, SwitchingOffCancelsThePendingRetry)
 // and every object of each life is released on the worker thread.
 TEST_F(Stall, LightingComesBackAfterTheServiceRestarts)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     RenderThread render(table());
     ASSERT_TRUE(runEventsUntil([&] { return control.applyCount(0) > 2; }));
-    FaultRule comingBack;
-    comingBack.object = QStringLiteral("sdk");
-    comingBack.method = QStringLiteral("Enumerate");
-    comingBack.result = static_cast<HRESULT>(0x800706BAu); // RPC_S_SERVER_UNAVAILABLE
+    FaultRule comingBack =
+        failingCall("sdk", "Enumerate",
+                    static_cast<HRESULT>(0x800706BAu)); // RPC_S_SERVER_UNAVAILABLE
     comingBack.times = 2;
     control.addFault(comingBack);
     control.restartService();
@@ -275,7 +276,7 @@ class ModeBurst : public HostFixture, public testing::WithParamInterface<Burst>
 // at most one close and one open, in that order.
 TEST_P(ModeBurst, EndsInTheLastStateWithOneCloseAndOneOpen)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     control.addFault(blockedCall("board:0", "Apply"));
     std::thread frame([this] {
@@ -316,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(EndingIn, ModeBurst,
 // third looks devices up: the stop waits for them, and each ends in its defined outcome.
 TEST_F(Stall, LastTableBackWhileFramesAndLookupsAreInFlight)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     FaultRule slowApply = blockedCall("board:0", "Apply");
     slowApply.blockMs = 300;
@@ -344,8 +345,9 @@ TEST_F(Stall, LastTableBackWhileFramesAndLookupsAreInFlight)
     ASSERT_TRUE(runEventsUntil([&] { return described.load() > 0; }));
     plugin->freeLoadTable();
     plugin->freeTable(lookups); // the last one
-    // The stop waited for the frame: its Apply has shown it.
+    // The stop waited for the frame: its one Apply has shown it.
     EXPECT_EQ(control.latchedColours(0).value(0), (SimulatedColour { 21, 21, 21 }));
+    EXPECT_EQ(control.applyCount(0), 1);
     const int refusedAtStop = refused.load();
     ASSERT_TRUE(runEventsUntil([&] { return refused.load() > refusedAtStop; }));
     looking = false;
@@ -358,7 +360,7 @@ TEST_F(Stall, LastTableBackWhileFramesAndLookupsAreInFlight)
 // does: a close and a frame queued meanwhile run after the call has returned, never inside it.
 TEST_F(Stall, RequestsNeverRunInsideAnSdkCall)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     FaultRule pumping = blockedCall("board:0", "Apply");
     pumping.blockMs = 200;

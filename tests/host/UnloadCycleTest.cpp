@@ -25,8 +25,8 @@ using UnloadCycles = HostFixture;
 
 TEST_F(UnloadCycles, TwoHundredSessionsLeaveNoThreadAndNoGrowth)
 {
-    use({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
-          BoardScenario::withLights(QStringLiteral("Second"), 6) });
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
+                  BoardScenario::withLights(QStringLiteral("Second"), 6) });
     control.setJournalEnabled(false);
     plugin.reset(); // each cycle loads its own
     constexpr int cycles = 200;

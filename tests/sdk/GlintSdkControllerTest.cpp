@@ -3,7 +3,6 @@
 #include "sdk/GlintSdkController.h"
 #include "HostEvents.h"
 #include "SimulatorChecks.h"
-#include "devices/DeviceImages.h"
 #include "platform/Com.h"
 #include "simulator/SimulatorControl.h"
 
@@ -19,7 +18,6 @@ class Controller : public testing::Test
 {
 protected:
     void TearDown() override { expectSdkAndComReleased(); }
-    void use(const BoardScenario &board) { useScenario({ board }); }
     // The threads the SDK was called on.
     std::set<Qt::HANDLE> sdkThreads() const
     {
@@ -36,7 +34,7 @@ protected:
 
 TEST_F(Controller, OpensOnItsWorkerAndReportsCompletionOnTheOwnersThread)
 {
-    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4));
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
     GlintSdkController controller;
     QVector<QThread *> completedOn;
     QObject::connect(&controller, &GlintSdkController::enumerationCompleted,
@@ -64,7 +62,7 @@ TEST_F(Controller, FrameReturnsOnlyWhenTheBoardShowsIt)
 {
     BoardScenario board = BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2);
     board.applyDelayMs = 200; // a slow SDK: a caller that did not wait would see old colours
-    use(board);
+    useScenario({ board });
     GlintSdkController controller;
     controller.initialize();
     ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
@@ -85,7 +83,7 @@ TEST_F(Controller, FrameReturnsOnlyWhenTheBoardShowsIt)
 // dropped on the host thread, it takes or drops no reference on any SDK object there.
 TEST_F(Controller, ADescriptionOutlivesTheConnectionWithoutTouchingTheSdk)
 {
-    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
     GlintSdkController controller;
     controller.initialize();
     ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
@@ -99,37 +97,26 @@ TEST_F(Controller, ADescriptionOutlivesTheConnectionWithoutTouchingTheSdk)
     EXPECT_EQ(control.foreignThreadCalls(), 0);
 }
 
-TEST_F(Controller, DestructionClosesAnOpenConnectionOnTheWorker)
+// Destruction closes what is open, on the worker, also right after the open request was made.
+TEST_F(Controller, DestructionClosesOnTheWorker)
 {
-    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
-    {
-        GlintSdkController controller;
-        controller.initialize();
-        ASSERT_TRUE(runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    for (bool opened : { true, false }) {
+        SCOPED_TRACE(opened ? "opened" : "open requested");
+        {
+            GlintSdkController controller;
+            controller.initialize();
+            if (opened) {
+                ASSERT_TRUE(
+                    runEventsUntil([&] { return !controller.connectedDeviceIds().isEmpty(); }));
+            }
+        }
+        EXPECT_EQ(control.startCalls(), control.stopCalls());
+        if (opened) {
+            ASSERT_FALSE(control.journal().isEmpty());
+            EXPECT_EQ(control.journal().back().method, QStringLiteral("StopControl"));
+        }
+        EXPECT_EQ(sdkThreads().count(QThread::currentThreadId()), 0u);
+        EXPECT_EQ(control.liveObjects(), 0);
     }
-    EXPECT_EQ(control.stopCalls(), 1);
-    EXPECT_EQ(sdkThreads().size(), 1u);
-    const QVector<CallRecord> journal = control.journal();
-    ASSERT_FALSE(journal.isEmpty());
-    EXPECT_EQ(journal.back().method, QStringLiteral("StopControl"));
-}
-
-TEST_F(Controller, DestructionRightAfterTheOpenRequestStillCloses)
-{
-    use(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3));
-    {
-        GlintSdkController controller;
-        controller.initialize();
-    }
-    EXPECT_EQ(control.startCalls(), control.stopCalls());
-}
-
-TEST(DeviceImages, ChecksumsAreFoundByExactNameOnly)
-{
-    EXPECT_EQ(imageChecksums().size(), 3u);
-    EXPECT_EQ(imageChecksum("Motherboard-promo.png").size(), 64u);
-    EXPECT_TRUE(imageChecksum("motherboard-promo.png").empty());
-    EXPECT_TRUE(imageChecksum("Motherboard-promo.png ").empty());
-    EXPECT_TRUE(imageChecksum("Motherboard-hullLayoutMask.png").empty());
-    EXPECT_TRUE(imageChecksum(std::string()).empty());
 }

@@ -1,97 +1,110 @@
-// The SDK's method indices are an ABI: call each slot of an object's actual table by number and
-// check which method answered.
-#include "../support/FakeSdkObjects.h"
+// The SDK's method indices and identifiers are an ABI. Each slot of a real object's table, called
+// by its number as the vendor's SDK numbers it, must reach the method the SDK has there; the
+// substitute SDK's journal names the method that answered.
+#include "SimulatorChecks.h"
+#include "platform/ComPtr.h"
+#include "sdk/GlintSdkInterfaces.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
-using NoArgument = HRESULT(STDMETHODCALLTYPE *)(void *);
-using IntArgument = HRESULT(STDMETHODCALLTYPE *)(void *, int);
-using ByteArgument = HRESULT(STDMETHODCALLTYPE *)(void *, BYTE);
-using PointerArgument = HRESULT(STDMETHODCALLTYPE *)(void *, void *);
-using IntPointerArgument = HRESULT(STDMETHODCALLTYPE *)(void *, int, void *);
+enum class Arguments { None, Int, Byte, Out, IntOut };
 
-template<class Function>
-Function slot(void *object, int index)
+struct Slot
+{
+    int object; // 0 the SDK, 1 its device collection, 2 a device, 3 its lights, 4 a light
+    int index;
+    Arguments arguments;
+    const char *method;
+};
+
+const Slot methodSlots[] = {
+    { 0, 7, Arguments::IntOut, "Enumerate" }, { 0, 8, Arguments::None, "StartControl" },
+    { 0, 9, Arguments::Int, "StopControl" },  { 1, 8, Arguments::Out, "get_Count" },
+    { 1, 9, Arguments::IntOut, "get_Item" },  { 2, 7, Arguments::Out, "get_Lights" },
+    { 2, 9, Arguments::Out, "get_Name" },     { 2, 12, Arguments::None, "Apply" },
+    { 3, 8, Arguments::Out, "get_Count" },    { 3, 9, Arguments::IntOut, "get_Item" },
+    { 4, 8, Arguments::Byte, "put_Red" },     { 4, 10, Arguments::Byte, "put_Green" },
+    { 4, 12, Arguments::Byte, "put_Blue" },   { 4, 13, Arguments::Out, "get_Name" },
+};
+
+// Calls slot `index` of the object's table with arguments of the given kind; what an out argument
+// receives is an object, a BSTR or a count, and is let go of as such.
+void call(void *object, int index, Arguments arguments, const char *method)
 {
     void **table = *static_cast<void ***>(object);
-    return reinterpret_cast<Function>(table[index]);
+    void *out = nullptr;
+    switch (arguments) {
+    case Arguments::None:
+        reinterpret_cast<HRESULT(STDMETHODCALLTYPE *)(void *)>(table[index])(object);
+        break;
+    case Arguments::Int:
+        reinterpret_cast<HRESULT(STDMETHODCALLTYPE *)(void *, int)>(table[index])(object, 0);
+        break;
+    case Arguments::Byte:
+        reinterpret_cast<HRESULT(STDMETHODCALLTYPE *)(void *, BYTE)>(table[index])(object, 7);
+        break;
+    case Arguments::Out:
+        reinterpret_cast<HRESULT(STDMETHODCALLTYPE *)(void *, void **)>(table[index])(object, &out);
+        break;
+    case Arguments::IntOut:
+        reinterpret_cast<HRESULT(STDMETHODCALLTYPE *)(void *, int, void **)>(table[index])(
+            object, std::strcmp(method, "Enumerate") == 0 ? GlintMotherboardType : 0, &out);
+        break;
+    }
+    if (!out || std::strcmp(method, "get_Count") == 0)
+        return;
+    if (std::strcmp(method, "get_Name") == 0)
+        SysFreeString(static_cast<BSTR>(out));
+    else
+        static_cast<IUnknown *>(out)->Release();
 }
 
 } // namespace
 
-TEST(SdkMethodTable, LightSlotsReachTheColourAndNameMethods)
+TEST(SdkMethodTable, EachSlotReachesItsMethod)
 {
-    FakeLight light;
-    IGlintRgbLight *object = &light;
-    slot<ByteArgument>(object, 8)(object, 11);
-    EXPECT_EQ(light.lastCall, "put_Red");
-    EXPECT_EQ(light.lastArgument, 11);
-    slot<ByteArgument>(object, 10)(object, 22);
-    EXPECT_EQ(light.lastCall, "put_Green");
-    EXPECT_EQ(light.lastArgument, 22);
-    slot<ByteArgument>(object, 12)(object, 33);
-    EXPECT_EQ(light.lastCall, "put_Blue");
-    EXPECT_EQ(light.lastArgument, 33);
-    BSTR name = nullptr;
-    slot<PointerArgument>(object, 13)(object, &name);
-    EXPECT_EQ(light.lastCall, "get_Name");
-}
-
-TEST(SdkMethodTable, CollectionSlotsReachCountAndItem)
-{
-    FakeLightCollection lights;
-    IGlintRgbLightCollection *lightObject = &lights;
-    int count = 0;
-    slot<PointerArgument>(lightObject, 8)(lightObject, &count);
-    EXPECT_EQ(lights.lastCall, "get_Count");
-    slot<IntPointerArgument>(lightObject, 9)(lightObject, 5, nullptr);
-    EXPECT_EQ(lights.lastCall, "get_Item");
-    EXPECT_EQ(lights.lastArgument, 5);
-
-    FakeDeviceCollection devices;
-    IGlintSyncDeviceCollection *deviceObject = &devices;
-    slot<PointerArgument>(deviceObject, 8)(deviceObject, &count);
-    EXPECT_EQ(devices.lastCall, "get_Count");
-    slot<IntPointerArgument>(deviceObject, 9)(deviceObject, 2, nullptr);
-    EXPECT_EQ(devices.lastCall, "get_Item");
-    EXPECT_EQ(devices.lastArgument, 2);
-}
-
-TEST(SdkMethodTable, DeviceSlotsReachLightsNameAndApply)
-{
-    FakeDevice device;
-    IGlintSyncDevice *object = &device;
-    slot<PointerArgument>(object, 7)(object, nullptr);
-    EXPECT_EQ(device.lastCall, "get_Lights");
-    slot<PointerArgument>(object, 9)(object, nullptr);
-    EXPECT_EQ(device.lastCall, "get_Name");
-    slot<NoArgument>(object, 12)(object);
-    EXPECT_EQ(device.lastCall, "Apply");
-}
-
-TEST(SdkMethodTable, SdkSlotsReachEnumerateStartAndStop)
-{
-    FakeSdk sdk;
-    IGlintSdk2 *object = &sdk;
-    slot<IntPointerArgument>(object, 7)(object, 0x10000, nullptr);
-    EXPECT_EQ(sdk.lastCall, "Enumerate");
-    EXPECT_EQ(sdk.lastArgument, 0x10000);
-    slot<NoArgument>(object, 8)(object);
-    EXPECT_EQ(sdk.lastCall, "StartControl");
-    slot<IntArgument>(object, 9)(object, 0);
-    EXPECT_EQ(sdk.lastCall, "StopControl");
-    EXPECT_EQ(sdk.lastArgument, 0);
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    {
+        ComPtr<IGlintSdk2> sdk;
+        ASSERT_EQ(CoCreateInstance(CLSID_GlintSdk, nullptr, CLSCTX_INPROC_SERVER, IID_IGlintSdk2,
+                                   sdk.receiveVoid()),
+                  S_OK);
+        ComPtr<IGlintSyncDeviceCollection> devices;
+        ComPtr<IGlintSyncDevice> device;
+        ComPtr<IGlintRgbLightCollection> lights;
+        ComPtr<IGlintRgbLight> light;
+        ASSERT_EQ(sdk->Enumerate(GlintMotherboardType, devices.receive()), S_OK);
+        ASSERT_EQ(devices->get_Item(0, device.receive()), S_OK);
+        ASSERT_EQ(device->get_Lights(lights.receive()), S_OK);
+        ASSERT_EQ(lights->get_Item(0, light.receive()), S_OK);
+        void *const objects[] = { sdk.get(), devices.get(), device.get(), lights.get(),
+                                  light.get() };
+        SimulatorControl &control = SimulatorControl::instance();
+        for (const Slot &slot : methodSlots) {
+            control.clearJournal();
+            call(objects[slot.object], slot.index, slot.arguments, slot.method);
+            const QVector<CallRecord> journal = control.journal();
+            ASSERT_FALSE(journal.isEmpty()) << "slot " << slot.index << " of " << slot.method;
+            EXPECT_EQ(journal.back().method, QLatin1String(slot.method))
+                << "slot " << slot.index << " of object " << slot.object;
+        }
+    }
+    CoUninitialize();
+    expectSdkAndComReleased();
 }
 
 TEST(SdkMethodTable, IdentifiersMatchTheRegisteredSdk)
 {
     // Bytes as the registry text {05921124-5057-483E-A037-E9497B523590} spells them.
-    const unsigned char clsid[16] = {0x24, 0x11, 0x92, 0x05, 0x57, 0x50, 0x3E, 0x48,
-                                     0xA0, 0x37, 0xE9, 0x49, 0x7B, 0x52, 0x35, 0x90};
-    EXPECT_EQ(0, memcmp(&CLSID_GlintSdk, clsid, 16));
-    const unsigned char iid[16] = {0xAE, 0xDB, 0x69, 0xEE, 0xFF, 0x33, 0x45, 0x4E,
-                                   0xB3, 0x78, 0x01, 0x79, 0x7A, 0x59, 0x85, 0x2D};
-    EXPECT_EQ(0, memcmp(&IID_IGlintSdk2, iid, 16));
+    const unsigned char clsid[16] = { 0x24, 0x11, 0x92, 0x05, 0x57, 0x50, 0x3E, 0x48,
+                                      0xA0, 0x37, 0xE9, 0x49, 0x7B, 0x52, 0x35, 0x90 };
+    EXPECT_EQ(0, std::memcmp(&CLSID_GlintSdk, clsid, 16));
+    const unsigned char iid[16] = { 0xAE, 0xDB, 0x69, 0xEE, 0xFF, 0x33, 0x45, 0x4E,
+                                    0xB3, 0x78, 0x01, 0x79, 0x7A, 0x59, 0x85, 0x2D };
+    EXPECT_EQ(0, std::memcmp(&IID_IGlintSdk2, iid, 16));
 }

@@ -12,12 +12,18 @@ void useScenario(const QVector<BoardScenario> &boards, const QVector<FaultRule> 
     SimulatorControl::instance().setScenario(scenario);
 }
 
-FaultRule blockedCall(const char *object, const char *method)
+FaultRule failingCall(const char *object, const char *method, HRESULT result)
 {
     FaultRule rule;
     rule.object = QLatin1String(object);
     rule.method = QLatin1String(method);
-    rule.result = S_OK;
+    rule.result = result;
+    return rule;
+}
+
+FaultRule blockedCall(const char *object, const char *method)
+{
+    FaultRule rule = failingCall(object, method, S_OK);
     rule.blockMs = FaultRule::BlockUntilReleased;
     return rule;
 }

@@ -12,6 +12,9 @@ inline const QByteArray norvaneMotherboardId("786af07ea0cb0dbb480824d6c4d5d6bd")
 
 // Replaces the substitute SDK's boards and faults.
 void useScenario(const QVector<BoardScenario> &boards, const QVector<FaultRule> &faults = {});
+// A call of the substitute SDK that fails with `result` (every matching call; see FaultRule).
+FaultRule failingCall(const char *object, const char *method,
+                      HRESULT result = static_cast<HRESULT>(0x80004005u));
 // A call of the substitute SDK that blocks until the test releases it: a stall the test controls.
 FaultRule blockedCall(const char *object, const char *method);
 
