@@ -111,15 +111,22 @@ void strings()
     check("holder length after reset", static_cast<long long>(holder.length()), 0LL);
 }
 
+// A creation that must fail: its result, and its out pointer (set beforehand) cleared.
+void failedCreation(const char *name, REFCLSID clsid, REFIID iid, HRESULT expected)
+{
+    IUnknown *object = reinterpret_cast<IUnknown *>(std::uintptr_t(1));
+    check(name,
+          CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid,
+                           reinterpret_cast<void **>(&object)),
+          expected);
+    check("  out pointer cleared", static_cast<long long>(object == nullptr), 1LL);
+}
+
 void activation()
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IUnknown *object = reinterpret_cast<IUnknown *>(std::uintptr_t(1));
-    check("CoCreateInstance of an unregistered class",
-          CoCreateInstance(clsidNowhere, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                           reinterpret_cast<void **>(&object)),
-          static_cast<HRESULT>(0x80040154u));
-    check("  out pointer cleared", static_cast<long long>(object == nullptr), 1LL);
+    failedCreation("CoCreateInstance of an unregistered class", clsidNowhere, IID_IUnknown,
+                   static_cast<HRESULT>(0x80040154u));
 
     // The test server's class, registered in this process as a host would register its own.
     DWORD cookie = 0;
@@ -148,19 +155,12 @@ void activation()
         }
         check("  references after both went", references(created.get()), 1LL);
 
-        IUnknown *wrong = reinterpret_cast<IUnknown *>(std::uintptr_t(1));
-        check("CoCreateInstance with an interface it lacks",
-              CoCreateInstance(CLSID_TestServer, nullptr, CLSCTX_INPROC_SERVER, iidNothing,
-                               reinterpret_cast<void **>(&wrong)),
-              static_cast<HRESULT>(0x80004002u));
-        check("  out pointer cleared", static_cast<long long>(wrong == nullptr), 1LL);
+        failedCreation("CoCreateInstance with an interface it lacks", CLSID_TestServer, iidNothing,
+                       static_cast<HRESULT>(0x80004002u));
     }
     check("CoRevokeClassObject", CoRevokeClassObject(cookie), S_OK);
-    IUnknown *after = nullptr;
-    check("CoCreateInstance after revoking",
-          CoCreateInstance(CLSID_TestServer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                           reinterpret_cast<void **>(&after)),
-          static_cast<HRESULT>(0x80040154u));
+    failedCreation("CoCreateInstance after revoking", CLSID_TestServer, IID_IUnknown,
+                   static_cast<HRESULT>(0x80040154u));
     // The runtime let go of the factory, and every object went with its last owner.
     check("test server objects left", static_cast<long long>(TestServerLiveObjects()), 0LL);
     CoUninitialize();

@@ -8,18 +8,6 @@
 
 using HostConcurrency = HostFixture;
 
-namespace {
-
-std::vector<TalvernPluginLedColor> paint(int leds, int value)
-{
-    std::vector<TalvernPluginLedColor> frame;
-    for (int i = 0; i < leds; ++i)
-        frame.push_back({ firstMotherboardLed + i, value, value, value });
-    return frame;
-}
-
-} // namespace
-
 TEST_F(HostConcurrency, StopAndStartWhileFramesAreInFlight)
 {
     useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8),
@@ -30,7 +18,7 @@ TEST_F(HostConcurrency, StopAndStartWhileFramesAreInFlight)
     std::vector<std::thread> hosts;
     for (int t = 0; t < 3; ++t) {
         hosts.emplace_back([&, t] {
-            const std::vector<TalvernPluginLedColor> frame = paint(12, t);
+            const std::vector<TalvernPluginLedColor> frame = greyFrame(12, t);
             while (running.load()) {
                 table().setLedsColors(norvaneMotherboardId.constData(), 12, frame.data());
                 ++sent;
@@ -75,7 +63,7 @@ TEST_F(HostConcurrency, SubscriberWithoutAnEventLoopIsNotNotified)
         return info != nullptr;
     }));
     table().freeDeviceInfo(info);
-    const std::vector<TalvernPluginLedColor> frame = paint(3, 5);
+    const std::vector<TalvernPluginLedColor> frame = greyFrame(3, 5);
     table().setLedsColors(norvaneMotherboardId.constData(), 3, frame.data());
     EXPECT_EQ(control.applyCount(0), 1);
     runPendingEvents(100);

@@ -39,6 +39,22 @@ bool HostFixture::waitForStop(int count)
         [&] { return control.stopCalls() >= count && control.liveObjects() == 0; });
 }
 
+std::vector<TalvernPluginLedColor> greyFrame(int leds, int value)
+{
+    std::vector<TalvernPluginLedColor> frame;
+    for (int i = 0; i < leds; ++i)
+        frame.push_back({ firstMotherboardLed + i, value, value, value });
+    return frame;
+}
+
+std::thread HostFixture::sendFromAThread(int leds, int value)
+{
+    return std::thread([this, leds, value] {
+        const std::vector<TalvernPluginLedColor> frame = greyFrame(leds, value);
+        table().setLedsColors(norvaneMotherboardId.constData(), leds, frame.data());
+    });
+}
+
 bool HostFixture::waitForBlockedCall()
 {
     return runEventsUntil([&] { return control.blockedCalls() > 0; });

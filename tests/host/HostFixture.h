@@ -12,8 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
+#include <vector>
 
 constexpr int32_t firstMotherboardLed = 0x20001;
+
+// A frame for the motherboard's first `leds` LEDs, each in the grey `value`.
+std::vector<TalvernPluginLedColor> greyFrame(int leds, int value);
 
 class HostFixture : public testing::Test
 {
@@ -29,6 +34,8 @@ protected:
     bool waitForStop(int count = 1);
     // Runs the event loop until a call of the substitute SDK is blocked.
     bool waitForBlockedCall();
+    // Sends greyFrame(leds, value) from a thread of its own, which the caller joins.
+    std::thread sendFromAThread(int leds, int value);
 
     SimulatorControl &control = SimulatorControl::instance();
     HostCallbackRecorder recorder;

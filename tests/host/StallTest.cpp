@@ -29,14 +29,6 @@ Milliseconds since(Clock::time_point start)
     return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
 }
 
-std::vector<TalvernPluginLedColor> paint(int value)
-{
-    std::vector<TalvernPluginLedColor> frame;
-    for (int i = 0; i < Leds; ++i)
-        frame.push_back({ firstMotherboardLed + i, value, value, value });
-    return frame;
-}
-
 // A host's render thread: a frame every 16 ms until it is stopped, timing every call.
 class RenderThread
 {
@@ -44,7 +36,7 @@ public:
     explicit RenderThread(const TalvernPluginInstance &table)
         : m_thread([this, &table] {
             for (int value = 1; m_running.load(); value = value % 250 + 1) {
-                const std::vector<TalvernPluginLedColor> frame = paint(value);
+                const std::vector<TalvernPluginLedColor> frame = greyFrame(Leds, value);
                 const Clock::time_point start = Clock::now();
                 table.setLedsColors(norvaneMotherboardId.constData(), Leds, frame.data());
                 const auto took = since(start).count();
@@ -165,10 +157,7 @@ TEST_F(Stall, StopAndUnloadDuringAHungApply)
     useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     control.addFault(blockedCall("board:0", "Apply"));
-    std::thread frame([this] {
-        const std::vector<TalvernPluginLedColor> colours = paint(9);
-        table().setLedsColors(norvaneMotherboardId.constData(), Leds, colours.data());
-    });
+    std::thread frame = sendFromAThread(Leds, 9);
     ASSERT_TRUE(waitForBlockedCall());
 
     Clock::time_point start = Clock::now();
@@ -279,10 +268,7 @@ TEST_P(ModeBurst, EndsInTheLastStateWithOneCloseAndOneOpen)
     useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) });
     subscribeAndRun();
     control.addFault(blockedCall("board:0", "Apply"));
-    std::thread frame([this] {
-        const std::vector<TalvernPluginLedColor> colours = paint(3);
-        table().setLedsColors(norvaneMotherboardId.constData(), Leds, colours.data());
-    });
+    std::thread frame = sendFromAThread(Leds, 3);
     ASSERT_TRUE(waitForBlockedCall());
     for (int change = 0; change < 19; ++change)
         table().setPluginMode(change % 2 ? 2 : 1);
@@ -322,10 +308,7 @@ TEST_F(Stall, LastTableBackWhileFramesAndLookupsAreInFlight)
     FaultRule slowApply = blockedCall("board:0", "Apply");
     slowApply.blockMs = 300;
     control.addFault(slowApply);
-    std::thread frame([&] {
-        const std::vector<TalvernPluginLedColor> colours = paint(21);
-        table().setLedsColors(norvaneMotherboardId.constData(), Leds, colours.data());
-    });
+    std::thread frame = sendFromAThread(Leds, 21);
     // The lookups go through a table of their own, whose operations are read before any table
     // goes back: the host's thread must not read a table it gave back.
     TalvernPluginInstance *lookups = plugin->newTable();
@@ -368,15 +351,9 @@ TEST_F(Stall, RequestsNeverRunInsideAnSdkCall)
     pumping.times = 1;
     control.addFault(pumping);
     control.clearJournal();
-    std::thread first([this] {
-        const std::vector<TalvernPluginLedColor> colours = paint(1);
-        table().setLedsColors(norvaneMotherboardId.constData(), Leds, colours.data());
-    });
+    std::thread first = sendFromAThread(Leds, 1);
     ASSERT_TRUE(waitForBlockedCall());
-    std::thread second([this] {
-        const std::vector<TalvernPluginLedColor> colours = paint(2);
-        table().setLedsColors(norvaneMotherboardId.constData(), Leds, colours.data());
-    });
+    std::thread second = sendFromAThread(Leds, 2);
     table().setPluginMode(1);
     first.join();
     second.join();
