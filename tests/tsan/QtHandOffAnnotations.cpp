@@ -209,8 +209,7 @@ bool _ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN
 }
 
 // void QCoreApplication::postEvent(QObject *, QEvent *, int)
-void _ZN16QCoreApplication9postEventEP7QObjectP6QEventi(void *receiver, QEvent *event,
-                                                       int priority)
+void _ZN16QCoreApplication9postEventEP7QObjectP6QEventi(void *receiver, QEvent *event, int priority)
 {
     GLINT_NEXT(_ZN16QCoreApplication9postEventEP7QObjectP6QEventi, void(void *, QEvent *, int));
     __tsan_release(event);
