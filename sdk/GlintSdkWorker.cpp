@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -50,28 +51,33 @@ GlintSdkWorker::~GlintSdkWorker()
 
 void GlintSdkWorker::setWantedOpen(bool open)
 {
-    const std::lock_guard<std::mutex> lock(m_queueMutex);
-    const Target previous = m_target;
-    if (open && !m_target.open)
-        ++m_target.opening;
-    m_target.open = open;
-    if (m_changeQueued)
-        return;
-    try {
-        m_changeQueued = queueLocked({});
-    } catch (...) {
-        m_target = previous;
-        throw;
+    std::unique_ptr<QEvent> wake;
+    {
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
+        const Target previous = m_target;
+        if (open && !m_target.open)
+            ++m_target.opening;
+        m_target.open = open;
+        if (m_changeQueued)
+            return;
+        try {
+            m_changeQueued = queueLocked({}, wake);
+        } catch (...) {
+            m_target = previous;
+            throw;
+        }
     }
+    postWake(std::move(wake));
 }
 
 void GlintSdkWorker::post(FrameRequest *frame)
 {
     frame->addRef();
     bool queued = false;
+    std::unique_ptr<QEvent> wake;
     try {
         const std::lock_guard<std::mutex> lock(m_queueMutex);
-        queued = queueLocked({ frame });
+        queued = queueLocked({ frame }, wake);
     } catch (...) {
         frame->release();
         throw;
@@ -80,27 +86,44 @@ void GlintSdkWorker::post(FrameRequest *frame)
         frame->drop();
         frame->release();
     }
+    postWake(std::move(wake));
 }
 
-bool GlintSdkWorker::queueLocked(Request request)
+bool GlintSdkWorker::queueLocked(Request request, std::unique_ptr<QEvent> &wake)
 {
     if (m_queueClosed)
         return false;
     m_queue.push_back(request);
     if (m_wakePosted)
         return true;
-    QEvent *wake = nullptr;
     try {
-        wake = new QEvent(WakeEvent);
+        wake.reset(new QEvent(WakeEvent));
     } catch (...) {
         m_queue.pop_back();
         throw;
     }
     m_wakePosted = true;
-    // Posted under the queue's mutex: once the queue is closed, the stop knows no event can still
-    // reach a thread that is ending. (The worker never takes this mutex inside Qt's delivery.)
-    QCoreApplication::postEvent(this, wake);
+    m_wakesInFlight.fetch_add(1);
     return true;
+}
+
+void GlintSdkWorker::postWake(std::unique_ptr<QEvent> wake) noexcept
+{
+    if (!wake)
+        return;
+    // Posted outside the queue's mutex: a worker woken at once (one core) must not find the mutex
+    // still held by the thread that woke it.
+    try {
+        QCoreApplication::postEvent(this, wake.release()); // Qt deletes it if it cannot post
+    } catch (...) {
+        // Out of memory: the next request wakes the worker and takes this one along; a frame
+        // waiting meanwhile is withdrawn at its bound.
+        const std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_wakePosted = false;
+    }
+    // The last touch of this object: once the count is back at zero a stopping controller may end
+    // the thread and delete the worker.
+    m_wakesInFlight.fetch_sub(1);
 }
 
 void GlintSdkWorker::closeQueue() noexcept
@@ -109,6 +132,10 @@ void GlintSdkWorker::closeQueue() noexcept
         const std::lock_guard<std::mutex> lock(m_queueMutex);
         m_queueClosed = true;
     }
+    // Nothing is queued any more; a wake handed out before is posted within moments (no lock of
+    // anyone else's is taken on the way), and no wake may reach a thread that is ending.
+    while (m_wakesInFlight.load() != 0)
+        std::this_thread::yield();
     dropFrames(false);
 }
 

@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -91,9 +92,12 @@ private:
         std::uint64_t opening = 0; // counts the changes from closed to open
     };
 
-    // Any thread, holding m_queueMutex: queues a request and wakes the worker thread if it is not
-    // woken yet. False, with nothing queued, once the queue is closed.
-    bool queueLocked(Request request);
+    // Any thread, holding m_queueMutex: queues a request; when the worker thread is not woken yet,
+    // hands back the wake event, for postWake once the mutex is released. False, with nothing
+    // queued, once the queue is closed.
+    bool queueLocked(Request request, std::unique_ptr<QEvent> &wake);
+    // Any thread, without m_queueMutex: posts what queueLocked handed back (nothing when null).
+    void postWake(std::unique_ptr<QEvent> wake) noexcept;
     // Worker thread: runs the queued requests one after another. Called again from inside a
     // running request (an SDK call that delivers the thread's events), it leaves them queued: the
     // outer call runs them once the current one has returned.
@@ -122,6 +126,7 @@ private:
     std::vector<Request> m_queue; // from m_queueHead on: capacity is kept, no allocation per frame
     std::size_t m_queueHead = 0;
     bool m_wakePosted = false; // a wake-up event is on its way
+    std::atomic<int> m_wakesInFlight { 0 }; // handed out by queueLocked, not yet posted
     bool m_changeQueued = false; // a connection change waits in the queue
     bool m_queueClosed = false; // the controller is stopping: nothing more is queued
     Target m_target;
