@@ -97,7 +97,7 @@ bool GlintSdkWorker::queueLocked(Request request, std::unique_ptr<QEvent> &wake)
     if (m_wakePosted)
         return true;
     try {
-        wake.reset(new QEvent(WakeEvent));
+        wake = std::make_unique<QEvent>(WakeEvent);
     } catch (...) {
         m_queue.pop_back();
         throw;
