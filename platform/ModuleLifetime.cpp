@@ -112,7 +112,7 @@ bool SystemThread::waitForExit(int milliseconds) noexcept
             return true;
         if (poll >= polls)
             return false;
-        timespec pause { 0, 200 * 1000 };
+        timespec pause { 0, 200000 }; // 0.2 ms
         nanosleep(&pause, nullptr);
     }
 }
