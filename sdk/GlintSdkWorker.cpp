@@ -58,10 +58,13 @@ void GlintSdkWorker::setWantedOpen(bool open)
         if (open && !m_target.open)
             ++m_target.opening;
         m_target.open = open;
-        if (m_changeQueued)
-            return;
         try {
-            m_changeQueued = queueLocked({}, wake);
+            // A change already queued acts on the new target too; it still needs a wake if the
+            // one it had could not be posted.
+            if (m_changeQueued)
+                wake = wakeLocked();
+            else
+                m_changeQueued = queueLocked({}, wake);
         } catch (...) {
             m_target = previous;
             throw;
@@ -94,17 +97,23 @@ bool GlintSdkWorker::queueLocked(Request request, std::unique_ptr<QEvent> &wake)
     if (m_queueClosed)
         return false;
     m_queue.push_back(request);
-    if (m_wakePosted)
-        return true;
     try {
-        wake = std::make_unique<QEvent>(WakeEvent);
+        wake = wakeLocked();
     } catch (...) {
         m_queue.pop_back();
         throw;
     }
+    return true;
+}
+
+std::unique_ptr<QEvent> GlintSdkWorker::wakeLocked()
+{
+    if (m_wakePosted || m_queueClosed || m_queueHead == m_queue.size())
+        return nullptr;
+    auto wake = std::make_unique<QEvent>(WakeEvent);
     m_wakePosted = true;
     m_wakesInFlight.fetch_add(1);
-    return true;
+    return wake;
 }
 
 void GlintSdkWorker::postWake(std::unique_ptr<QEvent> wake) noexcept
@@ -116,8 +125,8 @@ void GlintSdkWorker::postWake(std::unique_ptr<QEvent> wake) noexcept
     try {
         QCoreApplication::postEvent(this, wake.release()); // Qt deletes it if it cannot post
     } catch (...) {
-        // Out of memory: the next request wakes the worker and takes this one along; a frame
-        // waiting meanwhile is withdrawn at its bound.
+        // Out of memory: what is queued waits for the next request's wake (a frame waiting
+        // meanwhile is withdrawn at its bound).
         const std::lock_guard<std::mutex> lock(m_queueMutex);
         m_wakePosted = false;
     }
@@ -132,8 +141,9 @@ void GlintSdkWorker::closeQueue() noexcept
         const std::lock_guard<std::mutex> lock(m_queueMutex);
         m_queueClosed = true;
     }
-    // Nothing is queued any more; a wake handed out before is posted within moments (no lock of
-    // anyone else's is taken on the way), and no wake may reach a thread that is ending.
+    // The thread's end deletes its event dispatcher, which a post still in flight would wake: the
+    // stop waits for those first. A post takes only Qt's own short locks, so this ends within
+    // moments.
     while (m_wakesInFlight.load() != 0)
         std::this_thread::yield();
     dropFrames(false);

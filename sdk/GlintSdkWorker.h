@@ -96,7 +96,11 @@ private:
     // hands back the wake event, for postWake once the mutex is released. False, with nothing
     // queued, once the queue is closed.
     bool queueLocked(Request request, std::unique_ptr<QEvent> &wake);
-    // Any thread, without m_queueMutex: posts what queueLocked handed back (nothing when null).
+    // Any thread, holding m_queueMutex: the wake event when requests wait and none is on its way
+    // (counted as in flight until postWake), else null.
+    std::unique_ptr<QEvent> wakeLocked();
+    // Any thread, without m_queueMutex: posts what queueLocked or wakeLocked handed back (nothing
+    // when null).
     void postWake(std::unique_ptr<QEvent> wake) noexcept;
     // Worker thread: runs the queued requests one after another. Called again from inside a
     // running request (an SDK call that delivers the thread's events), it leaves them queued: the
@@ -125,7 +129,7 @@ private:
     std::mutex m_queueMutex;
     std::vector<Request> m_queue; // from m_queueHead on: capacity is kept, no allocation per frame
     std::size_t m_queueHead = 0;
-    bool m_wakePosted = false; // a wake-up event is on its way
+    bool m_wakePosted = false; // a wake-up event is handed out or posted, not yet delivered
     std::atomic<int> m_wakesInFlight { 0 }; // handed out by queueLocked, not yet posted
     bool m_changeQueued = false; // a connection change waits in the queue
     bool m_queueClosed = false; // the controller is stopping: nothing more is queued

@@ -14,6 +14,8 @@
 #include "boundary/PluginState.h"
 #include "boundary/TableOperations.h"
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -23,6 +25,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -162,3 +165,48 @@ TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
     EXPECT_LT(failAt, 5000);
     EXPECT_GT(failures, 20);
 }
+
+#ifndef _WIN32
+namespace {
+thread_local bool t_failNextPost = false;
+} // namespace
+
+// Qt's post can fail when its event list cannot grow (it deletes the event and throws): this one
+// does so once when armed on the calling thread, and otherwise hands on to Qt's.
+void QCoreApplication::postEvent(QObject *receiver, QEvent *event, int priority)
+{
+    using Post = void (*)(QObject *, QEvent *, int);
+    static const auto next = reinterpret_cast<Post>(
+        dlsym(RTLD_NEXT, "_ZN16QCoreApplication9postEventEP7QObjectP6QEventi"));
+    if (std::exchange(t_failNextPost, false)) {
+        delete event;
+        throw std::bad_alloc();
+    }
+    next(receiver, event, priority);
+}
+
+// The worker's wake for a mode change could not be posted: the host's next change is still acted
+// on, instead of waiting behind the change that was never woken.
+TEST(AllocationFailure, TheChangeAfterAWakeQtCouldNotPostIsActedOn)
+{
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    const int threadsBefore = threadCount();
+    g_reports = 0;
+    TalvernPluginInstance *table = TalvernPluginGetInstance();
+    ASSERT_NE(table, nullptr);
+    table->subscribe(&g_reports, &countReport);
+    t_failNextPost = true;
+    table->setPluginMode(2);
+    EXPECT_FALSE(t_failNextPost); // the plug-in did post, and that post failed
+    table->setPluginMode(1);
+    table->setPluginMode(2);
+    EXPECT_TRUE(runEventsUntil([] { return g_reports >= 1; }));
+    table->setPluginMode(1);
+    table->unsubscribe();
+    TalvernPluginFreeInstance(table);
+    ASSERT_TRUE(runEventsUntil([&] {
+        return threadCount() == threadsBefore && SimulatorControl::instance().liveObjects() == 0;
+    }));
+    expectSdkAndComReleased();
+}
+#endif
