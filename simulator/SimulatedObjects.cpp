@@ -46,7 +46,10 @@ public:
     }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        SimulatorState::instance().referenceReleased(m_target);
+        SimulatorState &state = SimulatorState::instance();
+        state.referenceReleased(m_target);
+        if (m_references.load() == 1)
+            state.finalReleaseStarted(m_target);
         const ULONG left = --m_references;
         if (left == 0)
             delete this;
@@ -263,7 +266,12 @@ private:
 class SimulatedSdk final : public SimulatedObject<IGlintSdk2>
 {
 public:
-    using SimulatedObject::SimulatedObject;
+    explicit SimulatedSdk(const Target &target)
+        : SimulatedObject(target)
+    {
+        SimulatorState::instance().sessionCreating();
+    }
+    ~SimulatedSdk() override { SimulatorState::instance().sessionEnded(); }
 
     HRESULT STDMETHODCALLTYPE Enumerate(int deviceType,
                                         IGlintSyncDeviceCollection **devices) override

@@ -76,6 +76,46 @@ void SimulatorControl::restartService()
     state().restartService();
 }
 
+int SimulatorControl::holdCall(const FaultRule &rule)
+{
+    return state().addHold(toSetup(rule));
+}
+
+bool SimulatorControl::waitUntilHeld(int hold, int milliseconds) const
+{
+    return state().waitUntilHeld(hold, milliseconds);
+}
+
+bool SimulatorControl::waitUntilLeft(int hold, int milliseconds) const
+{
+    return state().waitUntilLeft(hold, milliseconds);
+}
+
+bool SimulatorControl::isHeld(int hold) const
+{
+    return state().isHeld(hold);
+}
+
+void SimulatorControl::releaseHold(int hold)
+{
+    state().releaseHold(hold);
+}
+
+void SimulatorControl::releaseHolds()
+{
+    state().releaseHolds();
+}
+
+int SimulatorControl::nestedCalls() const
+{
+    return state().nestedCalls();
+}
+
+int SimulatorControl::overlappingSessions() const
+{
+    return state().overlappingSessions();
+}
+
 void SimulatorControl::setJournalEnabled(bool enabled)
 {
     state().setJournalEnabled(enabled);

@@ -44,6 +44,24 @@ public:
     // The vendor's service restarts: every object handed out so far answers RPC_E_DISCONNECTED.
     void restartService();
 
+    // Holds, the handshakes of an ordering test: the first call that matches rule (object,
+    // method and index as a fault's; the method "Release" is the release that destroys an object;
+    // blockMs, call, times and forMs do not apply) waits at its entry until the hold is released,
+    // delivering its thread's events meanwhile if rule.pump is set, then answers rule.result
+    // (S_OK: does its work). Returns the hold's number.
+    int holdCall(const FaultRule &rule);
+    // Until a call has entered the hold, or until the held call has left it; at most
+    // milliseconds (negative: no limit). True when it has.
+    bool waitUntilHeld(int hold, int milliseconds) const;
+    bool waitUntilLeft(int hold, int milliseconds) const;
+    bool isHeld(int hold) const;
+    void releaseHold(int hold);
+    void releaseHolds();
+    // Calls that began while another call of the same thread was still running.
+    int nestedCalls() const;
+    // SDK objects created while another was still alive: two sessions at once.
+    int overlappingSessions() const;
+
     // The journal costs an allocation or more per call; benchmarks turn it off.
     void setJournalEnabled(bool enabled);
     QVector<CallRecord> journal() const;

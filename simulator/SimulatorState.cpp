@@ -8,6 +8,12 @@ namespace {
 
 constexpr HRESULT RpcDisconnected = static_cast<HRESULT>(0x80010108u);
 
+// How deep the calling thread is in SDK calls: a call that begins inside another is nested.
+thread_local int t_callDepth = 0;
+
+// How often a held call that delivers its thread's events looks for new ones.
+constexpr int PumpIntervalMs = 2;
+
 std::int64_t nowMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -80,9 +86,14 @@ void SimulatorState::setScenario(const ScenarioSetup &setup)
     m_stopCalls = 0;
     m_foreignCalls = 0;
     m_scenarioStartMs = nowMs();
+    m_nestedCalls = 0;
+    m_overlappingSessions = 0;
     // A call blocked by the scenario before must not hang the next one.
     ++m_releases;
     m_released.notifyAll();
+    for (Hold &hold : m_holds)
+        hold.released = true;
+    m_holdsChanged.notifyAll();
 }
 
 ScenarioSetup SimulatorState::scenario() const
@@ -136,6 +147,104 @@ void SimulatorState::restartService()
 {
     SimulatorLocker lock(m_lock);
     ++m_serviceEpoch;
+}
+
+int SimulatorState::addHold(const FaultSetup &rule)
+{
+    SimulatorLocker lock(m_lock);
+    m_holds.push_back({ rule });
+    return int(m_holds.size()) - 1;
+}
+
+bool SimulatorState::waitUntilHeld(int hold, int milliseconds)
+{
+    SimulatorLocker lock(m_lock);
+    const std::int64_t deadline = nowMs() + milliseconds;
+    while (!m_holds.at(std::size_t(hold)).entered) {
+        const std::int64_t left = deadline - nowMs();
+        if (milliseconds >= 0 && left <= 0)
+            return false;
+        m_holdsChanged.wait(m_lock, milliseconds < 0 ? -1 : int(left));
+    }
+    return true;
+}
+
+bool SimulatorState::waitUntilLeft(int hold, int milliseconds)
+{
+    SimulatorLocker lock(m_lock);
+    const std::int64_t deadline = nowMs() + milliseconds;
+    while (!m_holds.at(std::size_t(hold)).left) {
+        const std::int64_t left = deadline - nowMs();
+        if (milliseconds >= 0 && left <= 0)
+            return false;
+        m_holdsChanged.wait(m_lock, milliseconds < 0 ? -1 : int(left));
+    }
+    return true;
+}
+
+bool SimulatorState::isHeld(int hold) const
+{
+    SimulatorLocker lock(m_lock);
+    const Hold &state = m_holds.at(std::size_t(hold));
+    return state.entered && !state.left;
+}
+
+void SimulatorState::releaseHold(int hold)
+{
+    SimulatorLocker lock(m_lock);
+    m_holds.at(std::size_t(hold)).released = true;
+    m_holdsChanged.notifyAll();
+}
+
+void SimulatorState::releaseHolds()
+{
+    SimulatorLocker lock(m_lock);
+    for (Hold &hold : m_holds)
+        hold.released = true;
+    m_holdsChanged.notifyAll();
+}
+
+HRESULT SimulatorState::holdIfMatched(const ObjectTarget &target, const char *method, int index)
+{
+    SimulatorLocker lock(m_lock);
+    std::size_t number = 0;
+    for (; number < m_holds.size(); ++number) {
+        const Hold &hold = m_holds[number];
+        const FaultSetup &rule = hold.rule;
+        if (!hold.entered && !hold.released && rule.method == method
+            && (rule.index < 0 || rule.index == index || index == NoArgument)
+            && objectMatches(rule.object, target))
+            break;
+    }
+    if (number == m_holds.size())
+        return S_OK;
+    m_holds[number].entered = true;
+    m_holdsChanged.notifyAll();
+    const bool pump = m_holds[number].rule.pump;
+    while (!m_holds[number].released) {
+        if (!pump) {
+            m_holdsChanged.wait(m_lock, -1);
+            continue;
+        }
+        m_holdsChanged.wait(m_lock, PumpIntervalMs);
+        m_lock.unlock();
+        pumpThreadEvents();
+        m_lock.lock();
+    }
+    m_holds[number].left = true;
+    m_holdsChanged.notifyAll();
+    return m_holds[number].rule.result;
+}
+
+void SimulatorState::sessionCreating()
+{
+    if (m_liveSessions.fetch_add(1) != 0)
+        ++m_overlappingSessions;
+}
+
+void SimulatorState::finalReleaseStarted(const ObjectTarget &target)
+{
+    holdIfMatched(target, "Release", NoArgument);
 }
 
 std::uint64_t SimulatorState::serviceEpoch() const
@@ -343,6 +452,8 @@ void SimulatorState::stopped()
 HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *method, int index)
 {
     countForeign(target);
+    if (t_callDepth++ > 0)
+        ++m_nestedCalls;
     HRESULT result = S_OK;
     int blockMs = 0;
     bool pump = false;
@@ -374,12 +485,14 @@ HRESULT SimulatorState::callStarted(const ObjectTarget &target, const char *meth
         block(blockMs);
     if (pump)
         pumpThreadEvents();
-    return result;
+    const HRESULT answer = holdIfMatched(target, method, index);
+    return result == S_OK ? answer : result;
 }
 
 void SimulatorState::callFinished(const ObjectTarget &target, const char *method, int index,
                                   int argument, HRESULT result)
 {
+    --t_callDepth;
     SimulatorLocker lock(m_lock);
     if (!m_journalEnabled)
         return;

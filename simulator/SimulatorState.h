@@ -47,6 +47,26 @@ public:
     // The vendor's service restarts: every object handed out so far answers RPC_E_DISCONNECTED.
     void restartService();
 
+    // Holds, the handshakes an ordering test needs: the first call that matches rule (object,
+    // method and index as a fault's; the method "Release" is the release that destroys an
+    // object) waits at its entry until the hold is released, delivering its thread's events
+    // meanwhile if rule.pump is set, then answers rule.result (S_OK: does its work). Returns the
+    // hold's number.
+    int addHold(const FaultSetup &rule);
+    // Until a call has entered the hold, or until the hold's call has left it again; at most
+    // milliseconds (negative: no limit). True when it has.
+    bool waitUntilHeld(int hold, int milliseconds);
+    bool waitUntilLeft(int hold, int milliseconds);
+    bool isHeld(int hold) const;
+    void releaseHold(int hold);
+    // Releases every hold, and drops them.
+    void releaseHolds();
+    // Calls that began while another call of the same thread was still running: a request run
+    // inside an SDK call that delivered its thread's events.
+    int nestedCalls() const { return m_nestedCalls.load(); }
+    // SDK objects created while another one was still alive: two sessions at once.
+    int overlappingSessions() const { return m_overlappingSessions.load(); }
+
     void setJournalEnabled(bool enabled);
     std::vector<JournalEntry> journal() const;
     void clearJournal();
@@ -65,6 +85,11 @@ public:
     // For the SDK objects themselves.
     void objectCreated();
     void objectDestroyed() { --m_liveObjects; }
+    // The SDK object itself (a session) is about to be created, and is gone.
+    void sessionCreating();
+    void sessionEnded() { --m_liveSessions; }
+    // The release that will destroy the object begins: a hold on "Release" may hold it.
+    void finalReleaseStarted(const ObjectTarget &target);
     // A reference taken or dropped outside the object's apartment is a foreign-thread call too:
     // a single-threaded apartment's objects count their references without any lock.
     void referenceAdded(const ObjectTarget &target)
@@ -135,6 +160,16 @@ private:
     // The caller holds the lock.
     const BoardState *board(const ObjectTarget &target) const;
     void block(int milliseconds);
+    // A call of target's method begins: waits in the first hold it matches, if any, and gives
+    // that hold's answer (S_OK when none).
+    HRESULT holdIfMatched(const ObjectTarget &target, const char *method, int index);
+    struct Hold
+    {
+        FaultSetup rule;
+        bool entered = false;
+        bool released = false;
+        bool left = false;
+    };
     // One board's colours as the put_ calls left them or as its last Apply showed them.
     std::vector<SimulatedColour> colours(int board, SimulatedColour LightState::*which) const;
     const LightState *light(const ObjectTarget &target) const;
@@ -151,6 +186,8 @@ private:
     ScenarioSetup m_scenario;
     std::vector<BoardState> m_boards;
     std::vector<ActiveFault> m_faults;
+    std::vector<Hold> m_holds; // by number; released ones stay, so that numbers stay valid
+    SimulatorCondition m_holdsChanged;
     bool m_journalEnabled = true;
     std::vector<JournalEntry> m_journal;
     int m_startCalls = 0;
@@ -158,6 +195,9 @@ private:
     std::atomic<int> m_liveObjects { 0 };
     std::atomic<int> m_references { 0 };
     std::atomic<int> m_foreignCalls { 0 };
+    std::atomic<int> m_nestedCalls { 0 };
+    std::atomic<int> m_liveSessions { 0 };
+    std::atomic<int> m_overlappingSessions { 0 };
 };
 
 } // namespace simulator

@@ -1,11 +1,10 @@
-// A heap that gives out on the host's thread: for every n, the n-th block that a session's table
-// operations ask for on the calling thread fails (operator new throws std::bad_alloc, a host
-// record block comes back null). Blocks that Qt's own code asks for are spared: Qt's constructors
-// are not all exception-safe (a QThread whose private data cannot be completed crashes while it
-// unwinds), and what is under test is the plug-in's handling of a failure that reaches it. Every
-// operation must end in its defined outcome (null, a dropped frame, a refused request) instead of
-// throwing into the host, and nothing may be left behind: no SDK object, no thread (and, under
-// AddressSanitizer, no leaked block).
+// A heap that gives out on the host's thread (FailingHeap.h): for every n, the n-th block that a
+// session's table operations ask for on the calling thread fails (operator new throws
+// std::bad_alloc, a host record block comes back null). Every operation must end in its defined
+// outcome (null, a dropped frame, a refused request) instead of throwing into the host, and
+// nothing may be left behind: no SDK object, no thread (and, under AddressSanitizer, no leaked
+// block).
+#include "FailingHeap.h"
 #include "HostEvents.h"
 #include "ProcessThreads.h"
 #include "SimulatorChecks.h"
@@ -29,45 +28,10 @@
 
 namespace {
 
-// Armed on one thread at a time: the host's, never the worker's or Qt's event loop.
-thread_local long t_blocksUntilFailure = 0; // 0: disarmed
-thread_local bool t_failed = false;
-
-// Whether the code at this address belongs to Qt's library.
-bool insideQt(void *address)
-{
-#ifdef _WIN32
-    Q_UNUSED(address);
-    return false; // Qt's DLL keeps its own operator new; this replacement never sees its blocks
-#else
-    static const void *qtBase = [] {
-        Dl_info info {};
-        dladdr(reinterpret_cast<void *>(&qVersion), &info);
-        return info.dli_fbase;
-    }();
-    Dl_info info {};
-    return dladdr(address, &info) && info.dli_fbase == qtBase;
-#endif
-}
-
-bool failThisBlock(void *caller = nullptr)
-{
-    if (t_blocksUntilFailure == 0 || (caller && insideQt(caller)) || --t_blocksUntilFailure != 0)
-        return false;
-    t_failed = true;
-    return true;
-}
-
 void *failingCalloc(std::size_t count, std::size_t size)
 {
-    return failThisBlock() ? nullptr : std::calloc(count, size);
+    return FailingHeap::failsHere() ? nullptr : std::calloc(count, size);
 }
-
-struct Armed
-{
-    explicit Armed(long failAt) { t_blocksUntilFailure = failAt; }
-    ~Armed() { t_blocksUntilFailure = 0; }
-};
 
 std::atomic<int> g_reports { 0 };
 
@@ -77,25 +41,6 @@ void TALVERN_CDECL countReport(void *, const char *, int32_t)
 }
 
 } // namespace
-
-void *operator new(std::size_t size)
-{
-    if (failThisBlock(__builtin_return_address(0)))
-        throw std::bad_alloc();
-    if (void *block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-void operator delete(void *block) noexcept
-{
-    std::free(block);
-}
-
-void operator delete(void *block, std::size_t) noexcept
-{
-    std::free(block);
-}
 
 TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
 {
@@ -109,16 +54,16 @@ TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
     long failAt = 1;
     for (; failAt < 5000; ++failAt) {
         SCOPED_TRACE(failAt);
-        t_failed = false;
+        FailingHeap::clearFailed();
         g_reports = 0;
         TalvernPluginInstance *table = nullptr;
         {
-            const Armed armed(failAt);
+            const FailingHeap armed(failAt);
             table = TalvernPluginGetInstance();
         }
         if (table) {
             {
-                const Armed armed(failAt);
+                const FailingHeap armed(failAt);
                 table->subscribe(&g_reports, &countReport);
                 table->setPluginMode(2);
             }
@@ -129,7 +74,7 @@ TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
                 ASSERT_TRUE(runEventsUntil([] { return g_reports == 1; }));
             }
             {
-                const Armed armed(t_failed ? 0 : failAt);
+                const FailingHeap armed(FailingHeap::failed() ? 0 : failAt);
                 TalvernPluginDeviceInfo *info = table->getDeviceInfo(id);
                 if (info) {
                     EXPECT_STREQ(info->deviceName, "Norvane Motherboard");
@@ -148,14 +93,14 @@ TEST(AllocationFailure, EveryOperationSurvivesTheNthBlockFailing)
                 TalvernPluginFreeInstance(table);
             }
         }
-        failures += t_failed ? 1 : 0;
+        failures += FailingHeap::failed() ? 1 : 0;
         ASSERT_TRUE(runEventsUntil([&] {
             return threadCount() == threadsBefore
                 && SimulatorControl::instance().liveObjects() == 0;
         })) << threadCount()
             << " threads";
         expectSdkAndComReleased();
-        if (!t_failed)
+        if (!FailingHeap::failed())
             break; // the whole session needed fewer blocks than failAt: every n was tried
         useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3),
                       BoardScenario::withLights(QStringLiteral("Second"), 2) });

@@ -1,0 +1,803 @@
+#include "ExplorerRun.h"
+
+#include "BuiltPlugin.h"
+#include "HostEvents.h"
+#include "HostThread.h"
+#include "ProcessThreads.h"
+#include "SimulatorChecks.h"
+#include "StandardErrorLog.h"
+#include "Watchdog.h"
+#ifndef _WIN32
+#include "FailingHeap.h"
+#endif
+
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace explorer {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+#if defined(_WIN32) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int SlackMs = 750;
+#else
+constexpr int SlackMs = 250;
+#endif
+constexpr int FrameBoundMs = 500;
+constexpr int StopBoundMs = 1000;
+// How long a handshake, or the last wanted state once everything is let go (an opening is tried
+// again after 1 and 2 s), may take before it counts as a hang.
+constexpr int HandshakeMs = 30000;
+constexpr int32_t FirstLed = 0x20001;
+
+HRESULT answerCode(Answer answer)
+{
+    switch (answer) {
+    case Answer::Success:
+        return S_OK;
+    case Answer::Failure:
+        return static_cast<HRESULT>(0x80004005u); // E_FAIL
+    case Answer::Disconnected:
+        return static_cast<HRESULT>(0x80010108u);
+    case Answer::ServerUnavailable:
+        return static_cast<HRESULT>(0x800706BAu);
+    case Answer::NotConnected:
+        return static_cast<HRESULT>(0x800401FDu);
+    }
+    return S_OK;
+}
+
+FaultRule holdRule(Point point, Held held, Answer answer)
+{
+    static const struct
+    {
+        const char *object;
+        const char *method;
+        int index;
+    } points[] = {
+        { "sdk", "create", -1 },          { "sdk", "StartControl", -1 },
+        { "sdk", "Enumerate", -1 },       { "devices", "get_Item", -1 },
+        { "lights:0", "get_Item", 1 },    { "light:0:0", "put_Red", -1 },
+        { "light:0:0", "put_Green", -1 }, { "light:0:0", "put_Blue", -1 },
+        { "board:0", "Apply", -1 },       { "sdk", "StopControl", -1 },
+        { "sdk", "Release", -1 },
+    };
+    FaultRule rule =
+        failingCall(points[int(point)].object, points[int(point)].method, answerCode(answer));
+    rule.index = points[int(point)].index;
+    rule.pump = held == Held::Pumping;
+    return rule;
+}
+
+// Actions that a host can simply make again after a refusal; the others give something back.
+bool repeatable(Action action)
+{
+    switch (action) {
+    case Action::GiveBackTable:
+    case Action::GiveBackLastTable:
+    case Action::EndThread:
+    case Action::Unload:
+    case Action::Exit:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// The stall warnings the plug-in has written; each line also goes on to standard error.
+std::atomic<int> g_stallWarnings { 0 };
+
+void countStallWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("SDK stall:")))
+        ++g_stallWarnings;
+    writeLogLineToStandardError(type, context, text);
+}
+
+void waitOrHang(const std::shared_future<void> &future, const char *what)
+{
+    if (future.wait_for(std::chrono::milliseconds(HandshakeMs)) != std::future_status::ready) {
+        std::printf("violation: %s did not happen within %d ms\n", what, HandshakeMs);
+        std::fflush(stdout);
+        std::_Exit(1);
+    }
+}
+
+class Run
+{
+public:
+    explicit Run(const Combination &combination)
+        : m_c(combination)
+    { }
+    int execute();
+
+    static void TALVERN_CDECL report(void *context, const char *deviceId, int32_t status);
+
+private:
+    void violation(const std::string &text);
+    // Runs one host call, timing it against its bound; on the failing heap, as that dimension
+    // says. The check comes after the heap is whole again.
+    template<class Call>
+    void call(const char *what, int boundMs, Action action, bool failing, Call &&body);
+    template<class Call>
+    void timed(const char *what, int boundMs, Call &&body)
+    {
+        call(what, boundMs, Action::Describe, false, body);
+    }
+    void checkApartment(const char *what);
+
+    void start();
+    void trigger();
+    void first();
+    void second();
+    void finish();
+    void settle();
+    void tearDown();
+    void checkWhatIsLeft();
+
+    // One action of the host on the calling thread, host thread `on` (null: the main thread).
+    void perform(Action action, bool firstAction, HostThread *on);
+    TalvernPluginInstance *tableForCall();
+    int tablesHeld();
+    // The table the host gives back next (null when it holds none); it is no longer held.
+    TalvernPluginInstance *takeBackTable();
+    void load();
+    void unload();
+    HostThread *newThread(bool apartment = false);
+    void endThread(HostThread *thread);
+    void reported();
+    // Reports on the subscribing thread since the mark.
+    int reportsSinceMark();
+    bool hostCallsDone();
+
+    const Combination m_c;
+    SimulatorControl &m_control = SimulatorControl::instance();
+    int m_baselineThreads = 0;
+    std::unique_ptr<PluginLibrary> m_plugin;
+
+    std::mutex m_mutex; // everything below
+    std::vector<std::string> m_violations;
+    std::vector<TalvernPluginInstance *> m_tables;
+    bool m_loaded = false;
+    bool m_subscribed = false;
+    int m_mode = 1;
+    bool m_session = false; // a subscription's device access, until the last table comes back
+    HostThread *m_subscriber = nullptr;
+    Qt::HANDLE m_subscriberId = nullptr;
+    std::vector<std::unique_ptr<HostThread>> m_threads;
+    struct HostThreadLife
+    {
+        Qt::HANDLE id;
+        int firstCall; // journal entries from here on, up to lastCall, may not be this thread's
+        int lastCall;
+    };
+    std::vector<HostThreadLife> m_lives;
+    std::vector<Qt::HANDLE> m_reports; // the thread of each report
+    int m_reportMark = 0;
+    int m_wrongThreadReports = 0;
+    bool m_letGo = false; // a stop waited for its bound: its worker was let go
+    bool m_stoppedBesideANotification = false;
+
+    std::recursive_mutex m_hostLock; // the host's own lock, which its callback takes
+    std::atomic<int> m_inCallback { 0 };
+    bool m_gateArmed = false; // the first report's callback waits for the go
+    bool m_gateUsed = false;
+    std::promise<void> m_gateEntered;
+    std::promise<void> m_gateOpen;
+    std::shared_future<void> m_gateOpened = m_gateOpen.get_future().share();
+    std::promise<void> m_wantsLock;
+    std::function<void()> m_callbackAction;
+
+    int m_hold = -1;
+    int m_laterHold = -1;
+    std::shared_future<void> m_renderFrame;
+    HostThread *m_renderer = nullptr;
+    HostThread *m_apartment = nullptr; // the first action's, when it has one of its own
+};
+
+void Run::violation(const std::string &text)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_violations.push_back(text);
+}
+
+template<class Call>
+void Run::call(const char *what, int boundMs, Action action, bool failing, Call &&body)
+{
+    const auto once = [&] {
+        const Clock::time_point started = Clock::now();
+        body();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started)
+            .count();
+    };
+    long long took = 0;
+    if (!failing) {
+        took = once();
+    } else {
+#ifndef _WIN32
+        if (!repeatable(action)) {
+            const FailingHeap heap(FailingHeap::EveryBlock, FailingHeap::NewAndContainers);
+            took = once();
+        } else {
+            for (long failAt = 1;; ++failAt) {
+                FailingHeap::clearFailed();
+                {
+                    const FailingHeap heap(failAt, FailingHeap::NewAndContainers);
+                    took = std::max(took, static_cast<long long>(once()));
+                }
+                if (!FailingHeap::failed())
+                    break;
+            }
+        }
+#endif
+    }
+    if (took > boundMs + SlackMs)
+        violation(std::string(what) + " took " + std::to_string(took) + " ms; its bound is "
+                  + std::to_string(boundMs) + " ms and " + std::to_string(SlackMs)
+                  + " ms of slack");
+    checkApartment(what);
+}
+
+void Run::checkApartment(const char *what)
+{
+    if (m_c.where != Where::Apartment)
+        return;
+    const HostThread *current = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto &thread : m_threads) {
+            if (thread->id() == QThread::currentThreadId())
+                current = thread.get();
+        }
+    }
+    if (!current || current != m_apartment)
+        return;
+    // Still the apartment it made: a second initialisation only counts.
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(hr))
+        CoUninitialize();
+    if (hr != S_FALSE)
+        violation(std::string("the host thread's own COM apartment did not survive ") + what);
+}
+
+void TALVERN_CDECL Run::report(void *context, const char *, int32_t)
+{
+    static_cast<Run *>(context)->reported();
+}
+
+// Allocates nothing: it may run on a thread whose heap fails.
+void Run::reported()
+{
+    ++m_inCallback;
+    bool gate = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_reports.push_back(QThread::currentThreadId()); // room kept beforehand
+        if (QThread::currentThreadId() != m_subscriberId)
+            ++m_wrongThreadReports;
+        gate = m_gateArmed && !m_gateUsed;
+        m_gateUsed = m_gateUsed || gate;
+    }
+    if (gate) {
+        m_gateEntered.set_value();
+        waitOrHang(m_gateOpened, "the go for the callback");
+        m_wantsLock.set_value();
+    }
+    {
+        const std::lock_guard<std::recursive_mutex> lock(m_hostLock);
+        if (gate && m_callbackAction)
+            m_callbackAction();
+    }
+    --m_inCallback;
+}
+
+int Run::reportsSinceMark()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    int count = 0;
+    for (std::size_t i = std::size_t(m_reportMark); i < m_reports.size(); ++i)
+        count += m_reports[i] == m_subscriberId ? 1 : 0;
+    return count;
+}
+
+HostThread *Run::newThread(bool apartment)
+{
+    auto thread = std::make_unique<HostThread>(apartment);
+    const int journal = m_control.journal().size();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_lives.push_back({ thread->id(), journal, -1 });
+    m_threads.push_back(std::move(thread));
+    return m_threads.back().get();
+}
+
+void Run::endThread(HostThread *thread)
+{
+    if (!thread->isRunning())
+        return;
+    const Qt::HANDLE id = thread->id();
+    thread->end();
+    const int journal = m_control.journal().size();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    for (HostThreadLife &life : m_lives) {
+        if (life.id == id && life.lastCall < 0)
+            life.lastCall = journal;
+    }
+}
+
+void Run::load()
+{
+    m_plugin = loadBuiltPlugin();
+    if (!m_plugin->isLoaded()) {
+        std::printf("violation: the plug-in does not load: %s\n",
+                    qPrintable(m_plugin->errorString()));
+        std::exit(1);
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_tables.push_back(m_plugin->takeLoadTable());
+    m_loaded = true;
+}
+
+void Run::unload()
+{
+    timed("the unload", 0, [&] { m_plugin->unload(0); });
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_loaded = false;
+}
+
+int Run::tablesHeld()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return int(m_tables.size());
+}
+
+TalvernPluginInstance *Run::takeBackTable()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_tables.empty())
+        return nullptr;
+    TalvernPluginInstance *table = m_tables.back();
+    m_tables.pop_back();
+    return table;
+}
+
+TalvernPluginInstance *Run::tableForCall()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_tables.empty())
+            return m_tables.front();
+    }
+    TalvernPluginInstance *table = nullptr;
+    timed("taking a table", 0, [&] { table = m_plugin->newTable(); });
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_tables.push_back(table);
+    return table;
+}
+
+void Run::perform(Action action, bool firstAction, HostThread *on)
+{
+    const bool failing = firstAction && m_c.where == Where::FailingHeap;
+    const char *name = valueName(Dimension::First, int(action));
+    if (!m_loaded && action != Action::Unload && action != Action::Exit)
+        load(); // a host that unloaded the library loads it again for its next call
+    switch (action) {
+    case Action::Subscribe: {
+        TalvernPluginInstance *table = tableForCall();
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_subscriber = on;
+            m_subscriberId = QThread::currentThreadId();
+            m_reportMark = int(m_reports.size());
+            m_subscribed = true;
+            m_session = true;
+        }
+        call(name, 0, action, failing, [&] { table->subscribe(this, &Run::report); });
+        break;
+    }
+    case Action::Unsubscribe: {
+        call(name, 0, action, failing, [table = tableForCall()] { table->unsubscribe(); });
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_subscribed = false;
+        break;
+    }
+    case Action::ModeOne:
+    case Action::ModeTwo: {
+        const int mode = action == Action::ModeOne ? 1 : 2;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (mode == 2 && m_mode == 1)
+                m_reportMark = int(m_reports.size());
+            m_mode = mode;
+        }
+        call(name, 0, action, failing,
+             [table = tableForCall(), mode] { table->setPluginMode(mode); });
+        break;
+    }
+    case Action::Frame: {
+        const TalvernPluginLedColor colour { FirstLed, 40, 50, 60 };
+        call(name, FrameBoundMs, action, failing, [table = tableForCall(), &colour] {
+            table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour);
+        });
+        break;
+    }
+    case Action::Describe:
+        call(name, 0, action, failing, [table = tableForCall()] {
+            table->freeDeviceInfo(table->getDeviceInfo(norvaneMotherboardId.constData()));
+        });
+        break;
+    case Action::View:
+        call(name, 0, action, failing, [table = tableForCall()] {
+            table->freeDeviceView(table->getDeviceView(norvaneMotherboardId.constData(), 0));
+        });
+        break;
+    case Action::TakeTable: {
+        TalvernPluginInstance *taken = nullptr;
+        call(name, 0, action, failing, [&] {
+            if (!taken)
+                taken = m_plugin->newTable();
+        });
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_tables.push_back(taken);
+        break;
+    }
+    case Action::GiveBackTable: {
+        if (tablesHeld() < 2)
+            perform(Action::TakeTable, false, on);
+        TalvernPluginInstance *table = takeBackTable();
+        call(name, 0, action, failing, [&] { m_plugin->freeTable(table); });
+        break;
+    }
+    case Action::GiveBackLastTable: {
+        while (tablesHeld() > 1) {
+            TalvernPluginInstance *table = takeBackTable();
+            timed("giving back a table that is not the last", 0,
+                  [&] { m_plugin->freeTable(table); });
+        }
+        TalvernPluginInstance *last = takeBackTable();
+        if (!last)
+            break;
+        // Only a notification on another thread may hold the stop once the worker is let go:
+        // the stop never waits for that.
+        const bool onlyANotification = firstAction && m_c.release == Release::Before
+            && (m_c.where == Where::Locked || m_c.where == Where::Callback);
+        const Clock::time_point started = Clock::now();
+        call(name, onlyANotification ? 0 : StopBoundMs, action, failing,
+             [&] { m_plugin->freeTable(last); });
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_session = false;
+        m_letGo =
+            m_letGo || Clock::now() - started >= std::chrono::milliseconds(StopBoundMs * 9 / 10);
+        m_stoppedBesideANotification =
+            m_stoppedBesideANotification || (firstAction && m_c.where == Where::Locked);
+        break;
+    }
+    case Action::EndThread: {
+        HostThread *subscriber = m_subscriber;
+        timed(name, 0, [&] { endThread(subscriber); });
+        break;
+    }
+    case Action::Unload:
+        unload();
+        break;
+    case Action::Exit:
+        if (!m_violations.empty())
+            return; // reported by execute(), which exits 1
+        std::printf("explorer: exiting\n");
+        std::fflush(stdout);
+        std::exit(0);
+    }
+}
+
+bool Run::hostCallsDone()
+{
+    return m_inCallback.load() == 0
+        && (!m_renderFrame.valid()
+            || m_renderFrame.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+}
+
+// Subscribed on the subscribing thread in mode 2, the board reported; for an action on a locked
+// thread or in the callback, the subscribing thread stays inside the callback of that report.
+void Run::start()
+{
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    m_reports.reserve(4096);
+    m_gateArmed = m_c.where == Where::Locked || m_c.where == Where::Callback;
+    load();
+    perform(Action::TakeTable, false, nullptr); // a second table, to give back one not the last
+    HostThread *subscriber = newThread();
+    subscriber->run([&] {
+        perform(Action::Subscribe, false, subscriber);
+        perform(Action::ModeTwo, false, subscriber);
+    });
+    if (m_gateArmed)
+        waitOrHang(m_gateEntered.get_future().share(), "the first report");
+    else if (!runEventsUntil([&] { return reportsSinceMark() > 0; }, HandshakeMs))
+        violation("the board was not reported at the start");
+    m_hold = m_control.holdCall(holdRule(m_c.point, m_c.held, m_c.answer));
+    if (m_c.later)
+        m_laterHold = m_control.holdCall(holdRule(*m_c.later, Held::Quiet, Answer::Success));
+}
+
+// What takes the worker to the held point, unless the first action itself does.
+void Run::trigger()
+{
+    switch (phaseOf(m_c.point)) {
+    case Phase::Opening:
+        perform(Action::ModeOne, false, nullptr);
+        perform(Action::ModeTwo, false, nullptr);
+        break;
+    case Phase::Frame:
+        m_renderer = newThread();
+        for (int attempt = 0;; ++attempt) {
+            const int stallsSeen = g_stallWarnings.load();
+            m_renderFrame = m_renderer->post([this, table = tableForCall()] {
+                const TalvernPluginLedColor colour { FirstLed, 10, 20, 30 };
+                timed("the render thread's frame", FrameBoundMs,
+                      [&] { table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
+            });
+            if (m_c.first != Action::Frame)
+                break;
+            // A frame of the first action comes once the render thread's frame has returned,
+            // into a stall that no host thread has seen yet. The render thread's own frame, at
+            // its bound, sees it only now and then (its request began a moment after it was
+            // posted): then the frame is let go and sent again.
+            waitOrHang(m_renderFrame, "the render thread's frame");
+            if (g_stallWarnings.load() == stallsSeen || attempt == 9)
+                break;
+            m_control.releaseHold(m_hold);
+            m_control.waitUntilLeft(m_hold, HandshakeMs);
+            m_hold = m_control.holdCall(holdRule(m_c.point, m_c.held, m_c.answer));
+        }
+        break;
+    case Phase::Closing:
+        if (closesConnection(m_c.first))
+            return;
+        perform(Action::Unsubscribe, false, nullptr);
+        break;
+    }
+    if (!m_control.waitUntilHeld(m_hold, HandshakeMs))
+        violation(std::string("the worker never reached ")
+                  + valueName(Dimension::Point, int(m_c.point)));
+}
+
+void Run::first()
+{
+    auto began = std::make_shared<std::promise<void>>();
+    const std::shared_future<void> begun = began->get_future().share();
+    const auto action = [this, began](HostThread *on) {
+        began->set_value();
+        perform(m_c.first, true, on);
+    };
+    std::shared_future<void> returned;
+    switch (m_c.where) {
+    case Where::Subscribing:
+        if (m_c.first == Action::EndThread) {
+            began->set_value();
+            perform(Action::EndThread, true, nullptr);
+            break;
+        }
+        returned = m_subscriber->post([action, this] { action(m_subscriber); });
+        break;
+    case Where::Other:
+    case Where::Apartment:
+    case Where::FailingHeap: {
+        HostThread *thread = newThread(m_c.where == Where::Apartment);
+        if (m_c.where == Where::Apartment)
+            m_apartment = thread;
+        returned = thread->post([action, thread] { action(thread); });
+        break;
+    }
+    case Where::Locked: {
+        HostThread *thread = newThread();
+        returned = thread->post([this, action, thread] {
+            const std::lock_guard<std::recursive_mutex> lock(m_hostLock);
+            m_gateOpen.set_value();
+            waitOrHang(m_wantsLock.get_future().share(), "the callback's wait for the lock");
+            action(thread);
+        });
+        break;
+    }
+    case Where::Callback: {
+        auto done = std::make_shared<std::promise<void>>();
+        returned = done->get_future().share();
+        m_callbackAction = [this, action, done] {
+            action(m_subscriber);
+            done->set_value();
+        };
+        m_gateOpen.set_value();
+        break;
+    }
+    }
+    // The end of the process lets the held call go itself, if at all (execute()).
+    switch (m_c.first == Action::Exit ? Release::Never : m_c.release) {
+    case Release::Before:
+        waitOrHang(begun, "the first action's beginning");
+        if (!m_control.waitUntilHeld(m_hold, HandshakeMs))
+            violation("the worker never reached the held call");
+        m_control.releaseHold(m_hold);
+        break;
+    case Release::After:
+        if (returned.valid())
+            waitOrHang(returned, "the first action's return");
+        m_control.waitUntilHeld(m_hold, HandshakeMs);
+        m_control.releaseHold(m_hold);
+        m_control.waitUntilLeft(m_hold, HandshakeMs);
+        break;
+    case Release::Never:
+        break;
+    }
+    if (returned.valid())
+        waitOrHang(returned, "the first action's return");
+    if (m_laterHold >= 0 && m_c.release != Release::Never
+        && !m_control.waitUntilHeld(m_laterHold, HandshakeMs))
+        violation("the worker never reached the later held call");
+}
+
+void Run::second()
+{
+    if (m_c.second == Action::Unload || m_c.second == Action::Exit) {
+        // No host thread may be inside a call into the library as it goes; the exit has no such
+        // rule, but it waits alike so that it meets the plug-in in the same state.
+        if (!runEventsUntil([&] { return hostCallsDone(); }, HandshakeMs))
+            violation("a host call into the plug-in did not end");
+    }
+    if (m_c.second != Action::Subscribe) {
+        perform(m_c.second, false, nullptr);
+        return;
+    }
+    HostThread *subscriber = m_subscriber && m_subscriber->isRunning() ? m_subscriber : newThread();
+    subscriber->run([&] { perform(Action::Subscribe, false, subscriber); });
+}
+
+// Everything let go; the last wanted state: reported on the subscribing thread with frames
+// reaching the lights, or the connection closed.
+void Run::settle()
+{
+    m_control.releaseHolds();
+    if (!runEventsUntil([&] { return hostCallsDone(); }, HandshakeMs))
+        violation("a host call into the plug-in did not end once everything was let go");
+    if (!m_loaded)
+        return; // the host sees nothing of a library it unloaded
+    const bool wantedOpen = m_subscribed && m_mode == 2 && m_session;
+    if (!wantedOpen) {
+        if (!runEventsUntil([&] { return m_control.liveObjects() == 0; }, HandshakeMs))
+            violation("device access is off, but the connection was not closed: "
+                      + std::to_string(m_control.liveObjects()) + " SDK objects alive");
+        return;
+    }
+    // A failure the SDK answered while listing its boards leaves the board out: no report, no
+    // frames, until the host asks again.
+    if (m_c.answer == Answer::Failure
+        && (m_c.point == Point::Enumerate || m_c.point == Point::DeviceQuery))
+        return;
+    if (m_subscriber && m_subscriber->isRunning()
+        && !runEventsUntil([&] { return reportsSinceMark() > 0; }, HandshakeMs))
+        violation("the board was not reported on the subscribing thread after the host last "
+                  "asked for device access");
+    TalvernPluginInstance *table = tableForCall();
+    const TalvernPluginLedColor colour { FirstLed, 70, 80, 90 };
+    const bool shown = runEventsUntil(
+        [&] {
+            timed("a frame once everything was let go", FrameBoundMs,
+                  [&] { table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
+            return m_control.latchedColours(0).value(0) == SimulatedColour { 70, 80, 90 };
+        },
+        HandshakeMs);
+    if (!shown)
+        violation("frames did not reach the lights once everything was let go");
+}
+
+// The host gives everything back and unloads the library.
+void Run::tearDown()
+{
+    if (m_loaded) {
+        if (m_subscribed)
+            perform(Action::Unsubscribe, false, nullptr);
+        while (!m_tables.empty())
+            perform(Action::GiveBackLastTable, false, nullptr);
+        unload();
+    } else if (!m_tables.empty() || m_letGo || m_stoppedBesideANotification) {
+        // A library unloaded while device access ran, or while a worker let go or a notification
+        // kept the stopped controller: the plug-in's module reference goes at the host's next
+        // call. Such a host loads it again, gives back its tables, and unloads.
+        load(); // its load table joins the tables
+        while (!m_tables.empty())
+            perform(Action::GiveBackLastTable, false, nullptr);
+        unload();
+    }
+    for (const auto &thread : m_threads)
+        endThread(thread.get());
+}
+
+void Run::checkWhatIsLeft()
+{
+    const QString path = builtPluginPath();
+    runEventsUntil(
+        [&] {
+            return !PluginLibrary::isInProcess(path) && m_control.liveObjects() == 0
+                && threadCount() == m_baselineThreads;
+        },
+        HandshakeMs);
+    if (PluginLibrary::isInProcess(path))
+        violation("the library is still in the process after the host gave everything back "
+                  "and unloaded it");
+    if (threadCount() != m_baselineThreads)
+        violation(std::to_string(threadCount() - m_baselineThreads)
+                  + " threads left: " + describeThreads().toStdString());
+    const struct
+    {
+        const char *what;
+        int count;
+    } counts[] = {
+        { "SDK objects alive", m_control.liveObjects() },
+        { "SDK references outstanding", m_control.outstandingReferences() },
+        { "SDK calls, AddRef or Release outside the object's apartment",
+          m_control.foreignThreadCalls() },
+        { "SDK calls that began inside another on the same thread (a request run inside another)",
+          m_control.nestedCalls() },
+        { "SDK objects created while another one lived (two sessions at once)",
+          m_control.overlappingSessions() },
+        { "reports on a thread other than the subscribing one", m_wrongThreadReports },
+#ifndef _WIN32
+        { "COM initialisations not undone", CompatOutstandingApartmentInits() },
+#endif
+    };
+    for (const auto &count : counts) {
+        if (count.count != 0)
+            violation(std::to_string(count.count) + " " + count.what);
+    }
+    const QVector<CallRecord> journal = m_control.journal();
+    for (int i = 0; i < journal.size(); ++i) {
+        for (const HostThreadLife &life : m_lives) {
+            if (journal[i].thread == life.id && i >= life.firstCall
+                && (life.lastCall < 0 || i < life.lastCall))
+                violation("the SDK's " + journal[i].method.toStdString() + " ran on a host thread");
+        }
+    }
+}
+
+int Run::execute()
+{
+    const Watchdog watchdog("the schedule " + toText(m_c), 3 * HandshakeMs);
+    qInstallMessageHandler(&countStallWarnings);
+    m_baselineThreads = threadCount();
+    m_lives.push_back({ QThread::currentThreadId(), 0, -1 });
+    if (m_c.first == Action::Exit && m_c.release == Release::Before) {
+        // Registered before the plug-in loads, so it runs after the plug-in's static destructors:
+        // the worker goes on while the process ends.
+        std::atexit([] { SimulatorControl::instance().releaseHolds(); });
+    }
+    start();
+    trigger();
+    first();
+    if (m_c.first != Action::Exit) // which returns only when it was not made
+        second();
+    settle();
+    tearDown();
+    checkWhatIsLeft();
+    for (const std::string &text : m_violations)
+        std::printf("violation: %s\n", text.c_str());
+    if (!m_violations.empty())
+        return 1;
+    std::printf("explorer: passed\n");
+    return 0;
+}
+
+} // namespace
+
+int runCombination(const Combination &combination)
+{
+    Run run(combination);
+    return run.execute();
+}
+
+} // namespace explorer
