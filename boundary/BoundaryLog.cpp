@@ -1,6 +1,7 @@
 #include "BoundaryLog.h"
 
 #include "HostCallGuard.h"
+#include "platform/LogLine.h"
 #include "platform/ModuleLifetime.h"
 
 const QLoggingCategory &boundaryLog()
@@ -12,10 +13,9 @@ const QLoggingCategory &boundaryLog()
 
 void logRefusedHostCall(const char *operation, const std::exception *error) noexcept
 {
-    try {
-        qCCritical(boundaryLog).nospace()
-            << operation << "(): refused, " << (error ? error->what() : "unknown exception");
-    } catch (...) {
-        // Not even the line could be built; the refusal itself still stands.
-    }
+    // A line that cannot be built is dropped; the refusal itself still stands.
+    writeLogLine(boundaryLog(), QtCriticalMsg, [&](QDebug &line) {
+        line.nospace() << operation << "(): refused, "
+                       << (error ? error->what() : "unknown exception");
+    });
 }

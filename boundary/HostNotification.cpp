@@ -3,6 +3,7 @@
 #include "HostCallGuard.h"
 #include "PluginState.h"
 #include "TableOperations.h"
+#include "platform/LogLine.h"
 
 void notifyHostAboutCurrentConnectedDevices()
 {
@@ -16,11 +17,14 @@ void notifyHostAboutCurrentConnectedDevices()
         const HostSubscriber subscriber = currentSubscriber();
         if (g_currentPluginMode != PluginModeRunning || !subscriber.callback
             || !subscriber.context) {
-            qCCritical(boundaryLog).nospace()
-                << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "
-                << "g_currentPluginMode:" << g_currentPluginMode.load()
-                << "; g_callback:" << reinterpret_cast<const void *>(subscriber.callback)
-                << "; g_context:" << subscriber.context;
+            writeLogLine(
+                boundaryLog(), QtCriticalMsg, [&](QDebug &line) {
+                    line.nospace()
+                        << "notifyHostAboutCurrentConnectedDevices(), precondition(s) invalid => "
+                        << "g_currentPluginMode:" << g_currentPluginMode.load()
+                        << "; g_callback:" << reinterpret_cast<const void *>(subscriber.callback)
+                        << "; g_context:" << subscriber.context;
+                });
             return;
         }
         const QList<QByteArray> ids = use->connectedDeviceIds();

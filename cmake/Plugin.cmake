@@ -33,6 +33,7 @@ set(GLINT_PLUGIN_SOURCES
     sdk/StallMonitor.h sdk/StallMonitor.cpp
     platform/Com.h platform/ComPtr.h platform/BstrHolder.h platform/BstrString.h
     platform/ModuleLifetime.h platform/ModuleLifetime.cpp
+    platform/LogLine.h platform/LogLine.cpp
 )
 add_library(glint_plugin_objects OBJECT ${GLINT_PLUGIN_SOURCES})
 target_link_libraries(glint_plugin_objects PUBLIC Qt5::Core platform Threads::Threads ${CMAKE_DL_LIBS})

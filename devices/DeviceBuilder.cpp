@@ -2,6 +2,7 @@
 
 #include "DeviceTypes.h"
 #include "platform/BstrString.h"
+#include "platform/LogLine.h"
 #include "sdk/GlintSdkLog.h"
 
 #include <QCryptographicHash>
@@ -52,7 +53,9 @@ std::vector<LedZone> buildLedZones(std::int32_t type, IGlintRgbLightCollection *
         }
         const QString zoneName = toQString(name);
         zones.push_back({ base + i, std::string(), LedZoneKind, zoneName.toStdString() });
-        qCDebug(glintSdkControllerLog).nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
+        writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+            line.nospace() << "Led zone #" << i << "; zoneName: " << zoneName;
+        });
     }
     return zones;
 }
@@ -99,12 +102,16 @@ DeviceBuild buildDeviceData(IGlintSyncDeviceCollection *collection, std::int32_t
         ledCount = count;
     }
     if (!device || !lights || name.isEmpty() || id.isEmpty() || ledCount > maxCountFromSdk) {
-        qCDebug(glintSdkControllerLog).nospace()
-            << "Device #" << index << ": Invalid data received. Skipping this device";
+        writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+            line.nospace() << "Device #" << index
+                           << ": Invalid data received. Skipping this device";
+        });
         return {};
     }
-    qCDebug(glintSdkControllerLog).nospace() << "Device #" << index << "; friendly name: " << name
-                                             << "; id:" << id << "; Leds Count: " << ledCount;
+    writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+        line.nospace() << "Device #" << index << "; friendly name: " << name << "; id:" << id
+                       << "; Leds Count: " << ledCount;
+    });
 
     // Positions, zones and the LED map each give the board's light i the id base + i, so the
     // three agree by index alone. The lights are fetched twice, once for their zone names and once

@@ -3,6 +3,7 @@
 #include "DeviceBuilder.h"
 #include "DeviceTypes.h"
 #include "MotherboardMerge.h"
+#include "platform/LogLine.h"
 #include "sdk/GlintSdkLog.h"
 
 void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
@@ -24,17 +25,21 @@ void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
         logFailedCall("Failed IGlintSyncDeviceCollection::get_Count() with HRESULT(", hr);
         return;
     }
-    qCDebug(glintSdkControllerLog)
-        << "IGlintSdk2::Enumerate(" << deviceTypeName(type) << ") returns" << count << "devices";
+    writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+        line << "IGlintSdk2::Enumerate(" << deviceTypeName(type) << ") returns" << count
+             << "devices";
+    });
     if (count > maxCountFromSdk) {
-        qCWarning(glintSdkControllerLog).nospace()
-            << "IGlintSdk2::Enumerate(): " << count
-            << " devices: Invalid data received. Skipping every device";
+        writeLogLine(glintSdkControllerLog(), QtWarningMsg, [&](QDebug &line) {
+            line.nospace() << "IGlintSdk2::Enumerate(): " << count
+                           << " devices: Invalid data received. Skipping every device";
+        });
         return;
     }
     if (type == GlintMotherboardType && count >= 2) {
-        qCDebug(glintSdkControllerLog)
-            << "Multiple motherboards detected. Merge them into one device...";
+        writeLogLine(glintSdkControllerLog(), QtDebugMsg, [](QDebug &line) {
+            line << "Multiple motherboards detected. Merge them into one device...";
+        });
         enumerateMultipleMotherboards(collection.get(), count, store);
         return;
     }

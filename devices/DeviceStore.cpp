@@ -1,5 +1,6 @@
 #include "DeviceStore.h"
 
+#include "platform/LogLine.h"
 #include "sdk/GlintSdkLog.h"
 
 SharedDeviceDescription DeviceStore::deviceDescription(const QByteArray &deviceId) const
@@ -11,9 +12,10 @@ SharedDeviceDescription DeviceStore::deviceDescription(const QByteArray &deviceI
             return it->description;
     }
     // Written without the mutex: a host's message handler may call straight back into a lookup.
-    qCWarning(glintSdkControllerLog)
-        << "GlintSdkWorker::deviceData(): Invalid device id requested:" << deviceId
-        << "Empty device data will be returned";
+    writeLogLine(glintSdkControllerLog(), QtWarningMsg, [&](QDebug &line) {
+        line << "GlintSdkWorker::deviceData(): Invalid device id requested:" << deviceId
+             << "Empty device data will be returned";
+    });
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include "DeviceBuilder.h"
 #include "DeviceTypes.h"
+#include "platform/LogLine.h"
 #include "sdk/GlintSdkLog.h"
 
 #include <limits>
@@ -15,11 +16,12 @@ void logAdditionalBoard(std::int32_t number, const DeviceBuild &board)
     const std::vector<DeviceView> &views = board.description.deviceViews;
     const QString zoneCount =
         views.empty() ? QStringLiteral("empty!!!") : QString::number(views[0].ledZones.size());
-    qCDebug(glintSdkControllerLog).nospace()
-        << "enumerateMultipleMotherboards(): additional_motherboard #" << number
-        << "; ledsMap.size(): " << board.ledsMap.size()
-        << "; ledPositions.size(): " << quint64(board.description.ledPositions.size())
-        << "; deviceViews[0].ledZones.size(): " << zoneCount;
+    writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+        line.nospace() << "enumerateMultipleMotherboards(): additional_motherboard #" << number
+                       << "; ledsMap.size(): " << board.ledsMap.size() << "; ledPositions.size(): "
+                       << quint64(board.description.ledPositions.size())
+                       << "; deviceViews[0].ledZones.size(): " << zoneCount;
+    });
 }
 
 } // namespace
@@ -48,9 +50,10 @@ void enumerateMultipleMotherboards(IGlintSyncDeviceCollection *collection, std::
         logAdditionalBoard(i - 1, board);
         const std::int32_t positionCount = std::int32_t(board.description.ledPositions.size());
         if (positionCount > std::numeric_limits<std::int32_t>::max() - nextLedId) {
-            qCWarning(glintSdkControllerLog).nospace()
-                << "enumerateMultipleMotherboards(): additional_motherboard #" << (i - 1)
-                << ": no LED ids left. Skipping the remaining boards";
+            writeLogLine(glintSdkControllerLog(), QtWarningMsg, [&](QDebug &line) {
+                line.nospace() << "enumerateMultipleMotherboards(): additional_motherboard #"
+                               << (i - 1) << ": no LED ids left. Skipping the remaining boards";
+            });
             break;
         }
         const std::int32_t offset = nextLedId - base;

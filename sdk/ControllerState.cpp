@@ -1,6 +1,7 @@
 #include "ControllerState.h"
 
 #include "GlintSdkLog.h"
+#include "platform/LogLine.h"
 
 namespace {
 
@@ -63,11 +64,10 @@ bool StateMachine::move(ControllerState to) noexcept
 {
     const ControllerState from = m_state.load();
     if (!isAllowedTransition(from, to)) {
-        try {
-            qCCritical(glintSdkControllerLog).nospace()
-                << "Refused state change from " << controllerStateName(from) << " to "
-                << controllerStateName(to);
-        } catch (...) { }
+        writeLogLine(glintSdkControllerLog(), QtCriticalMsg, [&](QDebug &line) {
+            line.nospace() << "Refused state change from " << controllerStateName(from) << " to "
+                           << controllerStateName(to);
+        });
         return false;
     }
     m_state.store(to);

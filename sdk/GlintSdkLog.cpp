@@ -1,5 +1,6 @@
 #include "GlintSdkLog.h"
 
+#include "platform/LogLine.h"
 #include "platform/ModuleLifetime.h"
 
 #include <cstdint>
@@ -26,10 +27,11 @@ void logFailedCall(const char *opening, HRESULT code, const char *closing)
 {
     if (isDisconnection(code))
         t_disconnected = true;
-    if (closing)
-        qCCritical(glintSdkControllerLog) << opening << hresultText(code) << closing;
-    else
-        qCCritical(glintSdkControllerLog) << opening << hresultText(code);
+    writeLogLine(glintSdkControllerLog(), QtCriticalMsg, [&](QDebug &line) {
+        line << opening << hresultText(code);
+        if (closing)
+            line << closing;
+    });
 }
 
 bool isDisconnection(HRESULT code)

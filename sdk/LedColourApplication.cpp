@@ -2,6 +2,7 @@
 
 #include "GlintSdkLog.h"
 #include "StallMonitor.h"
+#include "platform/LogLine.h"
 
 namespace {
 const char skipFrame[] = "). Skip this lighting frame...";
@@ -16,8 +17,10 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
     };
     const auto device = store.devices().constFind(deviceId);
     if (device == store.devices().constEnd()) {
-        qCCritical(glintSdkControllerLog) << "TalvernPluginSetLedsColors: Invalid device id "
-                                             "requested. Skip this lighting frame...";
+        writeLogLine(glintSdkControllerLog(), QtCriticalMsg, [](QDebug &line) {
+            line << "TalvernPluginSetLedsColors: Invalid device id requested. Skip this lighting "
+                    "frame...";
+        });
         return;
     }
     const DeviceData &data = device.value();
@@ -25,7 +28,9 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
     for (const TalvernPluginLedColor &colour : colours) {
         const auto light = data.ledsMap.constFind(colour.ledId);
         if (light == data.ledsMap.constEnd()) {
-            qCWarning(glintSdkControllerLog) << "Invalid LUID received from host:" << colour.ledId;
+            writeLogLine(glintSdkControllerLog(), QtWarningMsg, [&](QDebug &line) {
+                line << "Invalid LUID received from host:" << colour.ledId;
+            });
             continue;
         }
         IGlintRgbLight *rgb = light.value().get();

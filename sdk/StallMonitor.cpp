@@ -1,6 +1,7 @@
 #include "StallMonitor.h"
 
 #include "GlintSdkLog.h"
+#include "platform/LogLine.h"
 
 #include <QTime>
 
@@ -28,12 +29,10 @@ void StallMonitor::requestFinished() noexcept
         return;
     const std::int64_t length = nowMs() - m_sinceMs.load(std::memory_order_relaxed);
     const int dropped = m_dropped.exchange(0, std::memory_order_relaxed);
-    try {
-        qCInfo(glintSdkControllerLog).nospace()
-            << "SDK stall ended after " << length << " ms; " << dropped << " frames dropped";
-    } catch (...) {
-        // Not even the line could be built: the stall is over all the same.
-    }
+    writeLogLine(glintSdkControllerLog(), QtInfoMsg, [&](QDebug &line) {
+        line.nospace() << "SDK stall ended after " << length << " ms; " << dropped
+                       << " frames dropped";
+    });
 }
 
 bool StallMonitor::isStalled() const noexcept
@@ -57,15 +56,18 @@ bool StallMonitor::stalled() noexcept
     if (!(request & 1) && m_request.compare_exchange_strong(request, request | 1)) {
         m_dropped.store(0, std::memory_order_relaxed);
         const char *call = m_waitingIn.load(std::memory_order_relaxed);
-        qCWarning(glintSdkControllerLog).nospace()
-            << "SDK stall: " << m_what.load(std::memory_order_relaxed) << " has been waiting"
-            << (*call ? " in " : "") << call << " since "
-            << QTime::currentTime()
-                   .addMSecs(int(-age))
-                   .toString(QStringLiteral("HH:mm:ss.zzz"))
-                   .toLatin1()
-                   .constData()
-            << " (" << age << " ms); frames are dropped until it returns";
+        // On a host's frame thread, whose heap may be exhausted: a line that cannot be built is
+        // dropped, and the stall is reported all the same.
+        writeLogLine(glintSdkControllerLog(), QtWarningMsg, [&](QDebug &line) {
+            line.nospace() << "SDK stall: " << m_what.load(std::memory_order_relaxed)
+                           << " has been waiting" << (*call ? " in " : "") << call << " since "
+                           << QTime::currentTime()
+                                  .addMSecs(int(-age))
+                                  .toString(QStringLiteral("HH:mm:ss.zzz"))
+                                  .toLatin1()
+                                  .constData()
+                           << " (" << age << " ms); frames are dropped until it returns";
+        });
     }
     return true;
 }
