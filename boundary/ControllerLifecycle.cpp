@@ -90,15 +90,20 @@ void ControllerLifecycle::ensureController()
 {
     reap();
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_current)
+    if (m_current) {
+        m_current->reportToCallingThread();
         return;
+    }
+    // Room to retire every controller, this one too, without asking for memory at its stop.
+    m_retired.reserve(std::size_t(m_controllers.load()) + 1);
     // The module's reference is taken only while no controller exists, so no worker of the
     // plug-in can be holding the loader's lock (inside the SDK's creation) while this waits for it.
     if (!m_module)
         m_module = std::make_unique<ModuleLifetime::ModuleReference>();
     auto created = std::make_unique<GlintSdkController>();
+    // Emitted on the subscribing thread, where the completion was delivered.
     QObject::connect(created.get(), &GlintSdkController::enumerationCompleted, created.get(),
-                     &notifyHostAboutCurrentConnectedDevices);
+                     &notifyHostAboutCurrentConnectedDevices, Qt::DirectConnection);
     m_current = created.release();
     ++m_controllers;
 }
@@ -153,20 +158,16 @@ void ControllerLifecycle::stop() noexcept
         destroy(stopping);
         return;
     }
-    try {
-        // When this thread itself still holds it (the host's callback gave back the last table),
-        // it goes as this thread lets go of it. Set before it is listed: once listed, another
-        // thread's call may delete it.
-        const std::thread::id stoppedOn = std::this_thread::get_id();
-        stopping->setOnFree([this, stopping, stoppedOn] {
-            if (std::this_thread::get_id() == stoppedOn)
-                deleteIfFree(stopping);
-        });
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_retired.push_back(stopping);
-    } catch (...) {
-        // Without room to remember it, it stays as it is: a stopped controller never deleted.
-    }
+    // When this thread itself still holds it (the host's callback gave back the last table), it
+    // goes as this thread lets go of it. Set before it is listed: once listed, another thread's
+    // call may delete it. Neither needs memory, which the host's heap may not have now: the list
+    // has room for every controller from its creation.
+    stopping->setOnFree([](GlintSdkController *controller, bool onStoppingThread) {
+        if (onStoppingThread)
+            instance().deleteIfFree(controller);
+    });
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_retired.push_back(stopping);
 }
 
 void ControllerLifecycle::deleteIfFree(GlintSdkController *retired) noexcept
@@ -179,6 +180,20 @@ void ControllerLifecycle::deleteIfFree(GlintSdkController *retired) noexcept
         m_retired.erase(found);
     }
     destroy(retired);
+    // On the thread of a callback that stopped its session, once the callback and Qt's delivery
+    // around it are over: the host, whose event loop runs this, still holds its own reference.
+    releaseModuleIfIdle();
+}
+
+void ControllerLifecycle::releaseModuleIfIdle() noexcept
+{
+    std::unique_ptr<ModuleLifetime::ModuleReference> module;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_current && m_controllers.load() == 0)
+            module = std::move(m_module);
+    }
+    // Given back outside the mutex.
 }
 
 void ControllerLifecycle::destroy(GlintSdkController *controller) noexcept
@@ -191,20 +206,16 @@ void ControllerLifecycle::reap() noexcept
 {
     for (;;) {
         GlintSdkController *free = nullptr;
-        std::unique_ptr<ModuleLifetime::ModuleReference> module;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             const auto found = std::find_if(m_retired.begin(), m_retired.end(),
                                             [](GlintSdkController *c) { return c->isFree(); });
-            if (found != m_retired.end()) {
-                free = *found;
-                m_retired.erase(found);
-            } else if (!m_current && m_controllers.load() == 0) {
-                module = std::move(m_module);
-            }
+            if (found == m_retired.end())
+                break;
+            free = *found;
+            m_retired.erase(found);
         }
-        if (!free)
-            return; // the module's reference, if it goes, goes here, outside the mutex
         destroy(free);
     }
+    releaseModuleIfIdle();
 }

@@ -10,8 +10,9 @@
 //     still inside the SDK (let go). Such a controller is retired: kept beside the current one,
 //     and deleted at a later call of the host once it is free, or on the thread that stopped it
 //     when that thread drops its last hold (a callback that gave back the last table). The
-//     plug-in's reference on its own module goes only inside a host's call, once no controller is
-//     left.
+//     plug-in's reference on its own module goes once no controller is left, only where the
+//     host's own reference keeps the code mapped: inside a host's call, or on the thread of a
+//     callback that stopped its session, once the callback and Qt's delivery around it are over.
 //
 // Which host calls come from which threads, and what the plug-in does about it:
 // - subscribe, unsubscribe and set-mode: one host thread at a time, as the host promises; each
@@ -23,8 +24,10 @@
 //   notification on another thread, which may be waiting for that very lock.
 // - notifications run on the subscribing thread from its event loop, or inside subscribe.
 // What cannot be made safe: a host that unloads the library while one of its threads is still
-// inside a call into the plug-in; the module's reference then keeps the code mapped, until the
-// host's next call or the process's end.
+// inside a call into the plug-in, or while its subscribing thread is still delivering the
+// plug-in's events (a host that unloads from another thread lets its subscribing thread return to
+// its event loop first); the module's reference keeps the code mapped while any controller lives,
+// until the host's next call or the process's end.
 #pragma once
 
 #include "sdk/GlintSdkController.h"
@@ -75,7 +78,8 @@ public:
     Use use(UseKind kind);
 
     // Subscribe: makes the current controller on the calling thread if there is none, wired to
-    // the host notification. Throws std::bad_alloc when it cannot; nothing is left behind then.
+    // the host notification; the calling thread receives the reports from now on. Throws
+    // std::bad_alloc when it cannot; nothing is left behind then.
     void ensureController();
     // Subscribe, unsubscribe and set-mode: what the current controller's connection should be.
     // Nothing before the first subscription. Throws std::bad_alloc when it cannot be asked.
@@ -85,8 +89,9 @@ public:
     // controller is stopped; a later table and subscription start afresh.
     void tableHandedOut() noexcept;
     void tableReturned() noexcept;
-    // At the end of a host call that may have run the host's callback: what that callback
-    // stopped goes now, inside the host's call.
+    // At the end of a host call (but frames and lookups, which come at any rate): what stopped
+    // earlier and has ended since goes now, inside the host's call, and with the last of it the
+    // module's reference.
     void hostCallEnds() noexcept { reap(); }
 
     // The current controller's state; None without one.
@@ -105,7 +110,9 @@ private:
     // none is left. Only in a host's call into the plug-in, where the host's own reference keeps
     // the code mapped.
     void reap() noexcept;
+    // The same for one controller, on the thread whose callback stopped it.
     void deleteIfFree(GlintSdkController *retired) noexcept;
+    void releaseModuleIfIdle() noexcept;
     void destroy(GlintSdkController *controller) noexcept;
 
     mutable std::mutex m_mutex;

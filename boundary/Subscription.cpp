@@ -32,8 +32,10 @@ void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCall
 void TALVERN_CDECL TalvernPluginUnsubscribe()
 {
     guardHostCall("TalvernPluginUnsubscribe", [] {
-        ControllerLifecycle::instance().requestOpen(false);
+        ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
+        lifecycle.requestOpen(false);
         setSubscriber(nullptr, nullptr);
+        lifecycle.hostCallEnds();
     });
 }
 
@@ -43,14 +45,16 @@ void TALVERN_CDECL TalvernPluginUnsubscribe()
 void TALVERN_CDECL TalvernPluginSetPluginMode(int32_t mode)
 {
     guardHostCall("TalvernPluginSetPluginMode", [mode] {
+        ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
         const int32_t previous = g_currentPluginMode.exchange(mode);
-        if (mode == previous)
-            return;
-        try {
-            ControllerLifecycle::instance().requestOpen(mode == PluginModeRunning);
-        } catch (...) {
-            g_currentPluginMode.store(previous);
-            throw;
+        if (mode != previous) {
+            try {
+                lifecycle.requestOpen(mode == PluginModeRunning);
+            } catch (...) {
+                g_currentPluginMode.store(previous);
+                throw;
+            }
         }
+        lifecycle.hostCallEnds();
     });
 }

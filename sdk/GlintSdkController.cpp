@@ -1,6 +1,7 @@
 #include "GlintSdkController.h"
 
 #include "GlintSdkLog.h"
+#include "platform/LogLine.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -32,11 +33,13 @@ struct FrameReference
 class GlintSdkController::RelayedCompletion
 {
 public:
-    explicit RelayedCompletion(GlintSdkController *controller) noexcept
+    RelayedCompletion(GlintSdkController *controller, QObject *receiver) noexcept
         : m_controller(controller)
+        , m_receiver(receiver)
     { }
     RelayedCompletion(RelayedCompletion &&other) noexcept
         : m_controller(std::exchange(other.m_controller, nullptr))
+        , m_receiver(other.m_receiver)
         , m_entered(other.m_entered)
     { }
     RelayedCompletion(const RelayedCompletion &) = delete;
@@ -53,12 +56,15 @@ public:
         // From here on the host may be called: a stop no longer waits for this.
         m_entered = true;
         m_controller->holdNoLongerWaited();
-        if (!m_controller->m_stopping.load())
+        // A host that subscribed again from another thread meanwhile heard of the devices there,
+        // inside its subscription.
+        if (!m_controller->m_stopping.load() && m_controller->currentReceiver() == m_receiver)
             Q_EMIT m_controller->enumerationCompleted();
     }
 
 private:
     GlintSdkController *m_controller;
+    QObject *m_receiver;
     bool m_entered = false;
 };
 
@@ -70,27 +76,58 @@ GlintSdkController::GlintSdkController(QObject *parent)
     connect(
         worker.get(), &GlintSdkWorker::enumerationCompleted, worker.get(),
         [this] { relayCompletion(); }, Qt::DirectConnection);
+    // The system thread is known from its start, so that waiting for its end never returns
+    // early.
+    connect(
+        &thread, &QThread::started, worker.get(), [this] { m_workerSystemThread.captureCurrent(); },
+        Qt::DirectConnection);
     // However the thread's loop ends, the connection is closed on the thread that opened it, so
     // every SDK release and the CoUninitialize happen where COM was set up. This is the last
-    // code of the plug-in the thread runs.
+    // code of the plug-in the thread runs, and its last act says that the worker is done: Qt 5
+    // already reports the thread as finished while this runs.
     connect(
         &thread, &QThread::finished, worker.get(),
         [this] {
             worker->shutDown();
-            m_workerSystemThread.captureCurrent();
             ModuleLifetime::threadEnded();
+            m_workerDone.store(true);
         },
         Qt::DirectConnection);
+    reportToCallingThread();
     ModuleLifetime::threadStarting();
     thread.start();
+}
+
+void GlintSdkController::reportToCallingThread()
+{
+    const std::lock_guard<std::mutex> lock(m_receiverMutex);
+    if (m_receiver && m_receiver->thread() == QThread::currentThread())
+        return;
+    m_receivers.reserve(m_receivers.size() + 1);
+    m_receivers.push_back(std::make_unique<QObject>());
+    m_receiver = m_receivers.back().get();
+}
+
+QObject *GlintSdkController::currentReceiver()
+{
+    const std::lock_guard<std::mutex> lock(m_receiverMutex);
+    return m_receiver;
+}
+
+void GlintSdkController::removeQueuedCompletions()
+{
+    const std::lock_guard<std::mutex> lock(m_receiverMutex);
+    for (const std::unique_ptr<QObject> &receiver : m_receivers)
+        QCoreApplication::removePostedEvents(receiver.get(), QEvent::MetaCall);
 }
 
 GlintSdkController::~GlintSdkController()
 {
     if (m_life.state() == ControllerState::Running)
         stop(std::chrono::steady_clock::now() + std::chrono::hours(24));
-    if (!thread.isFinished())
-        thread.wait(); // only a program that deletes a controller it let go gets here
+    // Only a program that deletes a controller it let go waits here; the plug-in deletes one
+    // only once isFree() has found its worker done.
+    thread.wait();
     m_workerSystemThread.waitForExit(5000);
     // Requests still queued are discarded with the worker's pending events.
     worker.reset();
@@ -149,9 +186,11 @@ void GlintSdkController::relayCompletion()
 {
     if (m_stopping.load())
         return;
+    QObject *receiver = currentReceiver();
     acquireHold(true);
     try {
-        QMetaObject::invokeMethod(this, RelayedCompletion(this), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(receiver, RelayedCompletion(this, receiver),
+                                  Qt::QueuedConnection);
     } catch (...) {
         // Not queued: the host hears of these devices at the next opening.
     }
@@ -167,7 +206,8 @@ void GlintSdkController::acquireHold(bool waited) noexcept
 
 void GlintSdkController::releaseHold(bool waited) noexcept
 {
-    std::function<void()> onFree;
+    FreeHandler onFree = nullptr;
+    bool onStoppingThread = false;
     {
         // The counts change under the mutex that isFree() reads them under: a thread that finds
         // this controller free and deletes it does so only after this section has ended.
@@ -177,13 +217,15 @@ void GlintSdkController::releaseHold(bool waited) noexcept
         const bool last = --m_holds == 0;
         if (m_stopping.load()) {
             m_holdsReleased.notify_all();
-            if (last)
-                onFree = std::move(m_onFree);
+            if (last) {
+                onFree = std::exchange(m_onFree, nullptr);
+                onStoppingThread = std::this_thread::get_id() == m_stoppedOn;
+            }
         }
     }
-    // From here on this controller may be gone: only the moved-out function is used.
+    // From here on this controller may be gone: only the values taken above are used.
     if (onFree)
-        onFree();
+        onFree(this, onStoppingThread);
 }
 
 void GlintSdkController::holdNoLongerWaited() noexcept
@@ -194,28 +236,32 @@ void GlintSdkController::holdNoLongerWaited() noexcept
         m_holdsReleased.notify_all();
 }
 
-void GlintSdkController::setOnFree(std::function<void()> onFree) noexcept
+void GlintSdkController::setOnFree(FreeHandler onFree) noexcept
 {
     const std::lock_guard<std::mutex> lock(m_holdMutex);
-    m_onFree = std::move(onFree);
+    m_onFree = onFree;
 }
 
 bool GlintSdkController::stop(Deadline deadline) noexcept
 {
     if (!m_life.move(ControllerState::Stopping))
         return false;
+    {
+        const std::lock_guard<std::mutex> lock(m_holdMutex);
+        m_stoppedOn = std::this_thread::get_id();
+    }
     m_stopping.store(true);
     worker->cancel();
     // What has not begun goes now: completions not yet taken by Qt (and their holds), frames still
     // queued (their hosts return at once).
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    removeQueuedCompletions();
     worker->closeQueue();
     thread.quit();
     const bool ended = thread.wait(QDeadlineTimer(millisecondsLeft(deadline)))
-        && m_workerSystemThread.waitForExit(millisecondsLeft(deadline));
+        && m_workerDone.load() && m_workerSystemThread.waitForExit(millisecondsLeft(deadline));
     // The worker may have relayed a last completion before it ended: nothing else would deliver it.
     if (ended)
-        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+        removeQueuedCompletions();
     {
         std::unique_lock<std::mutex> lock(m_holdMutex);
         m_holdsReleased.wait_until(lock, deadline, [this] { return m_waitedHolds == 0; });
@@ -225,17 +271,18 @@ bool GlintSdkController::stop(Deadline deadline) noexcept
         return true;
     }
     m_life.move(ControllerState::LetGo);
-    try {
-        qCWarning(glintSdkControllerLog).nospace()
-            << "The SDK has not returned within the stop's bound; the worker closes its "
-               "connection and ends on its own once it does";
-    } catch (...) { }
+    writeLogLine(glintSdkControllerLog(), QtWarningMsg, [](QDebug &line) {
+        line << "The SDK has not returned within the stop's bound; the worker closes its "
+                "connection and ends on its own once it does";
+    });
     return false;
 }
 
 bool GlintSdkController::isFree() noexcept
 {
-    if (m_life.state() == ControllerState::LetGo && thread.isFinished()
+    // The worker's own word that it is done, then the system thread's end: never Qt's view of
+    // the thread, which calls it finished while the worker still closes its connection.
+    if (m_life.state() == ControllerState::LetGo && m_workerDone.load()
         && m_workerSystemThread.waitForExit(0))
         m_life.move(ControllerState::Ended);
     const std::lock_guard<std::mutex> lock(m_holdMutex);

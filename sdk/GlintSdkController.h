@@ -4,12 +4,13 @@
 //
 // Its life (ControllerState.h): Running until stop(), which ends the worker thread within a bound
 // or lets the worker go, still inside the SDK, to close its connection and end on its own once the
-// SDK returns. Its owner keeps the plug-in's module loaded while it lives. The controller belongs
-// to the thread that made it; Qt delivers the worker's relayed
-// completion to it there. It may be deleted, on any thread, once its worker thread has ended and
-// nothing holds it: holds are taken by host threads using it (frames, lookups, notifications) and
-// by every relayed completion until Qt has destroyed it, so that no thread is delivering to it or
-// using it when it goes.
+// SDK returns. Its owner keeps the plug-in's module loaded while it lives. The worker's completions
+// are relayed to the thread that last asked for reports (the host's subscribing thread), through
+// a receiver object living there; one queued to an earlier such thread is dropped when it arrives.
+// The controller may be deleted, on any thread, once its worker is done and nothing holds it:
+// holds are taken by host threads using it (frames, lookups, notifications) and by every relayed
+// completion until Qt has destroyed it, so that no thread is delivering to it or to one of its
+// receivers, or using it, when it goes.
 #pragma once
 
 #include "ControllerState.h"
@@ -21,9 +22,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 class GlintSdkController : public QObject
 {
@@ -35,6 +37,10 @@ public:
     // Stops a controller that was never stopped, without a bound (only programs that own a
     // controller directly do this); deletes the worker.
     ~GlintSdkController() override;
+
+    // The calling thread, which runs a Qt event loop, receives the reports from now on (the
+    // thread that made the controller until then). Throws std::bad_alloc when it cannot.
+    void reportToCallingThread();
 
     // Any thread; return at once.
     void initialize();
@@ -71,27 +77,38 @@ public:
     bool stop(Deadline deadline) noexcept;
     // Stopped, its thread gone, nothing holding it: it may be deleted, on any thread.
     bool isFree() noexcept;
-    // Called, once, on the thread that drops the last hold of a stopped controller. It may delete
-    // the controller.
-    void setOnFree(std::function<void()> onFree) noexcept;
+    // Called, once, on the thread that drops the last hold of a stopped controller, with whether
+    // that is the thread that stopped it. It may delete the controller; it needs no memory.
+    using FreeHandler = void (*)(GlintSdkController *controller, bool onStoppingThread);
+    void setOnFree(FreeHandler onFree) noexcept;
 
 Q_SIGNALS:
     void enumerationCompleted();
 
 private:
     class RelayedCompletion;
-    // Worker thread: the worker's completion, queued to the controller's thread under a hold.
+    // Worker thread: the worker's completion, queued to the reporting thread under a hold.
     void relayCompletion();
     void holdNoLongerWaited() noexcept;
+    QObject *currentReceiver();
+    // Drops completions queued and not yet taken by Qt, and their holds.
+    void removeQueuedCompletions();
 
     StateMachine m_life { ControllerState::Running };
     std::atomic<bool> m_stopping { false };
-    std::mutex m_holdMutex; // guards the counts and m_onFree
+    std::mutex m_holdMutex; // guards the counts, m_onFree and m_stoppedOn
     std::condition_variable m_holdsReleased;
     int m_holds = 0;
     int m_waitedHolds = 0;
-    std::function<void()> m_onFree;
+    FreeHandler m_onFree = nullptr;
+    std::thread::id m_stoppedOn;
+    std::mutex m_receiverMutex; // guards the two below
+    QObject *m_receiver = nullptr; // the current one, of m_receivers
+    // Each on the thread it reports to; deleted with the controller, when nothing is queued to
+    // them or delivered to them any more.
+    std::vector<std::unique_ptr<QObject>> m_receivers;
     std::unique_ptr<GlintSdkWorker> worker;
-    ModuleLifetime::SystemThread m_workerSystemThread; // recorded by the thread as it ends
+    ModuleLifetime::SystemThread m_workerSystemThread; // recorded by the thread as it starts
+    std::atomic<bool> m_workerDone { false }; // the worker's last act: its connection is closed
     QThread thread; // declared after worker: destroyed first
 };

@@ -4,9 +4,11 @@
 #include "LedColourApplication.h"
 #include "SdkConnectionGate.h"
 #include "devices/DeviceEnumeration.h"
+#include "platform/LogLine.h"
 #include "platform/ModuleLifetime.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <cstring>
 #include <exception>
@@ -46,7 +48,10 @@ GlintSdkWorker::GlintSdkWorker()
 GlintSdkWorker::~GlintSdkWorker()
 {
     dropFrames(true);
-    uninitialize();
+    // The connection is closed on the thread that opened it: the worker thread's end does that
+    // (shutDown()). Only a worker used on one thread alone (the discovery tests) closes here.
+    if (thread() == QThread::currentThread())
+        uninitialize();
 }
 
 void GlintSdkWorker::setWantedOpen(bool open)
@@ -220,9 +225,9 @@ void GlintSdkWorker::execute(const Request &request) noexcept
         else
             reconcile();
     } catch (const std::exception &error) {
-        try {
-            qCCritical(glintSdkControllerLog) << "A request of the worker failed:" << error.what();
-        } catch (...) { }
+        writeLogLine(glintSdkControllerLog(), QtCriticalMsg, [&](QDebug &line) {
+            line << "A request of the worker failed:" << error.what();
+        });
     } catch (...) { }
     if (request.frame) {
         request.frame->finish(); // a frame that threw is over too; a finished one stays as it is
@@ -356,8 +361,9 @@ void GlintSdkWorker::open(std::uint64_t opening)
     }
     // Open and answering: the failures in a row are over.
     if (m_attempts > 0) {
-        qCInfo(glintSdkControllerLog).nospace()
-            << "Opened the SDK connection at attempt " << m_attempts + 1;
+        writeLogLine(glintSdkControllerLog(), QtInfoMsg, [&](QDebug &line) {
+            line.nospace() << "Opened the SDK connection at attempt " << m_attempts + 1;
+        });
         m_attempts = 0;
     }
     Q_EMIT enumerationCompleted();
@@ -369,9 +375,10 @@ void GlintSdkWorker::openingFailed(const char *text, HRESULT hr)
     if (m_attempts == 1)
         logFailedCall(text, hr, nullptr);
     else
-        qCDebug(glintSdkControllerLog).nospace()
-            << "Attempt " << m_attempts << " to open the SDK connection failed with code "
-            << hresultText(hr);
+        writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+            line.nospace() << "Attempt " << m_attempts
+                           << " to open the SDK connection failed with code " << hresultText(hr);
+        });
     takeDisconnectionNote();
     if (!target().open || m_cancelled.load()) {
         m_attempts = 0;
@@ -388,13 +395,14 @@ void GlintSdkWorker::connectionLost()
     // right after a reopening (the service is still coming back) is a failed opening like any
     // other, tried again on the schedule.
     if (m_attempts == 0)
-        qCWarning(glintSdkControllerLog)
-            << "The SDK's service dropped the connection; closing it and opening it again";
+        writeLogLine(glintSdkControllerLog(), QtWarningMsg, [](QDebug &line) {
+            line << "The SDK's service dropped the connection; closing it and opening it again";
+        });
     else
-        qCDebug(glintSdkControllerLog).nospace()
-            << "Attempt " << m_attempts + 1
-            << " to open the SDK connection failed: its service "
-               "dropped it again";
+        writeLogLine(glintSdkControllerLog(), QtDebugMsg, [&](QDebug &line) {
+            line.nospace() << "Attempt " << m_attempts + 1
+                           << " to open the SDK connection failed: its service dropped it again";
+        });
     const int delay = m_attempts == 0 ? 0 : retryDelayMs(m_attempts);
     ++m_attempts;
     close(ControllerState::Retrying);
@@ -419,7 +427,7 @@ void GlintSdkWorker::uninitialize()
         m_state.move(ControllerState::Closed);
 }
 
-void GlintSdkWorker::close(ControllerState after)
+void GlintSdkWorker::close(ControllerState after) noexcept
 {
     if (!isInitialized())
         return;
@@ -441,11 +449,7 @@ void GlintSdkWorker::shutDown()
     m_retry.stop();
     // Frames still queued go now: their hosts return at once.
     dropFrames(true);
-    try {
-        close(ControllerState::Closed);
-    } catch (...) {
-        // Nothing can be logged: the connection stays as it is, and with it its references.
-    }
+    close(ControllerState::Closed);
     if (m_state.state() == ControllerState::Retrying)
         m_state.move(ControllerState::Closed);
 }

@@ -113,7 +113,8 @@ private:
     // Logs a failed opening (at critical level the first time, at debug level for the retries)
     // and schedules the next attempt while the connection is wanted.
     void openingFailed(const char *text, HRESULT hr);
-    void close(ControllerState after);
+    // Cannot fail: whatever happens, the connection gate is given back.
+    void close(ControllerState after) noexcept;
     void connectionLost();
     Target target();
     void dropFrames(bool all) noexcept;

@@ -18,7 +18,7 @@ bool SdkConnectionGate::acquire(const std::atomic<bool> &cancelled)
     return true;
 }
 
-void SdkConnectionGate::release()
+void SdkConnectionGate::release() noexcept
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_held = false;

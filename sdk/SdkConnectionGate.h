@@ -15,7 +15,7 @@ public:
     // Worker thread: waits until no other worker holds a connection, or until *cancelled is true
     // (its controller is stopping). True when the caller now holds the gate: never once cancelled.
     bool acquire(const std::atomic<bool> &cancelled);
-    void release();
+    void release() noexcept;
     // A cancellation was set: waiting workers look at it again.
     void wakeWaiters();
 
