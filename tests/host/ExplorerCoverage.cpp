@@ -1,5 +1,6 @@
 #include "ExplorerCoverage.h"
 
+#include <cstdint>
 #include <queue>
 #include <set>
 #include <tuple>
@@ -72,11 +73,24 @@ Candidates runnableCombinations(Platform platform, const PairNumbers &numbers)
 class Chooser
 {
 public:
-    Chooser(Platform platform)
+    explicit Chooser(Platform platform)
         : m_candidates(runnableCombinations(platform, m_numbers))
         , m_wanted(std::size_t(m_numbers.count()), false)
         , m_chosen(m_candidates.runnable.size(), false)
+        , m_rank(m_candidates.runnable.size())
     {
+        // Ties go by a fixed shuffle of the candidates, not by their enumeration order, which
+        // would fill every dimension the pairs leave free with its first value.
+        std::vector<std::size_t> order(m_rank.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::uint32_t state = 20261208u;
+        for (std::size_t i = order.size(); i > 1; --i) {
+            state = state * 1664525u + 1013904223u;
+            std::swap(order[i - 1], order[(state >> 8) % i]);
+        }
+        for (std::size_t i = 0; i < order.size(); ++i)
+            m_rank[order[i]] = int(i);
         for (const std::vector<int> &pairs : m_candidates.pairs) {
             for (int pair : pairs)
                 m_wanted[std::size_t(pair)] = true;
@@ -97,7 +111,7 @@ public:
     }
 
     // Of the runnable combinations that `among` accepts, the one that covers the most pairs not
-    // covered yet (the first in enumeration order on a tie).
+    // covered yet (the first in the shuffle on a tie).
     template<class Among>
     int best(Among &&among) const
     {
@@ -107,7 +121,7 @@ public:
             if (m_chosen[i] || !among(m_candidates.runnable[i]))
                 continue;
             const int gain = gainOf(i);
-            if (gain > most) {
+            if (gain > most || (gain == most && m_rank[i] < m_rank[std::size_t(chosen)])) {
                 most = gain;
                 chosen = int(i);
             }
@@ -124,24 +138,33 @@ public:
     // falls as others are chosen.
     void coverPairs()
     {
-        using Entry = std::pair<int, int>; // gain, -index: the first index wins a tie
+        struct Entry
+        {
+            int gain;
+            int rank; // the first in the shuffle wins a tie
+            std::size_t index;
+            bool operator<(const Entry &other) const
+            {
+                return gain != other.gain ? gain < other.gain : rank > other.rank;
+            }
+        };
         std::priority_queue<Entry> queue;
         for (std::size_t i = 0; i < m_candidates.runnable.size(); ++i) {
             if (!m_chosen[i])
-                queue.push({ gainOf(i), -int(i) });
+                queue.push({ gainOf(i), m_rank[i], i });
         }
         while (!queue.empty()) {
-            const auto [stale, negative] = queue.top();
+            Entry entry = queue.top();
             queue.pop();
-            const std::size_t index = std::size_t(-negative);
-            const int gain = gainOf(index);
+            const int gain = gainOf(entry.index);
             if (gain == 0)
                 continue;
-            if (gain < stale) {
-                queue.push({ gain, negative });
+            if (gain < entry.gain) {
+                entry.gain = gain;
+                queue.push(entry);
                 continue;
             }
-            choose(int(index));
+            choose(int(entry.index));
         }
     }
 
@@ -158,6 +181,7 @@ private:
     Candidates m_candidates;
     std::vector<bool> m_wanted; // pairs some runnable combination has and none chosen covers yet
     std::vector<bool> m_chosen;
+    std::vector<int> m_rank; // each candidate's place in the shuffle
     std::vector<Combination> m_list;
     int m_pairs = 0;
 };

@@ -137,6 +137,7 @@ private:
 
     void start();
     void trigger();
+    void sendFramesUntilHeld();
     void first();
     void second();
     void finish();
@@ -158,6 +159,7 @@ private:
     // Reports on the subscribing thread since the mark.
     int reportsSinceMark();
     bool hostCallsDone();
+    int hostThreads();
 
     const Combination m_c;
     SimulatorControl &m_control = SimulatorControl::instance();
@@ -497,6 +499,15 @@ void Run::perform(Action action, bool firstAction, HostThread *on)
     }
 }
 
+int Run::hostThreads()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    int running = 0;
+    for (const auto &thread : m_threads)
+        running += thread->isRunning() ? 1 : 0;
+    return running;
+}
+
 bool Run::hostCallsDone()
 {
     return m_inCallback.load() == 0
@@ -539,25 +550,20 @@ void Run::trigger()
         m_renderer = newThread();
         for (int attempt = 0;; ++attempt) {
             const int stallsSeen = g_stallWarnings.load();
-            m_renderFrame = m_renderer->post([this, table = tableForCall()] {
-                const TalvernPluginLedColor colour { FirstLed, 10, 20, 30 };
-                timed("the render thread's frame", FrameBoundMs,
-                      [&] { table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
-            });
+            sendFramesUntilHeld();
             if (m_c.first != Action::Frame)
-                break;
+                return;
             // A frame of the first action comes once the render thread's frame has returned,
             // into a stall that no host thread has seen yet. The render thread's own frame, at
             // its bound, sees it only now and then (its request began a moment after it was
             // posted): then the frame is let go and sent again.
             waitOrHang(m_renderFrame, "the render thread's frame");
             if (g_stallWarnings.load() == stallsSeen || attempt == 9)
-                break;
+                return;
             m_control.releaseHold(m_hold);
             m_control.waitUntilLeft(m_hold, HandshakeMs);
             m_hold = m_control.holdCall(holdRule(m_c.point, m_c.held, m_c.answer));
         }
-        break;
     case Phase::Closing:
         if (closesConnection(m_c.first))
             return;
@@ -567,6 +573,28 @@ void Run::trigger()
     if (!m_control.waitUntilHeld(m_hold, HandshakeMs))
         violation(std::string("the worker never reached ")
                   + valueName(Dimension::Point, int(m_c.point)));
+}
+
+// Frames from the render thread, one after another, until one reaches the held point (one sent
+// while the connection opens again is dropped before it gets there).
+void Run::sendFramesUntilHeld()
+{
+    for (int frame = 0; frame < 40; ++frame) {
+        m_renderFrame = m_renderer->post([this, table = tableForCall()] {
+            const TalvernPluginLedColor colour { FirstLed, 10, 20, 30 };
+            timed("the render thread's frame", FrameBoundMs,
+                  [&] { table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
+        });
+        runEventsUntil(
+            [&] {
+                return m_control.isHeld(m_hold)
+                    || m_renderFrame.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+            },
+            HandshakeMs);
+        if (m_control.isHeld(m_hold))
+            return;
+    }
+    violation(std::string("no frame reached ") + valueName(Dimension::Point, int(m_c.point)));
 }
 
 void Run::first()
@@ -645,10 +673,13 @@ void Run::first()
 void Run::second()
 {
     if (m_c.second == Action::Unload || m_c.second == Action::Exit) {
-        // No host thread may be inside a call into the library as it goes; the exit has no such
-        // rule, but it waits alike so that it meets the plug-in in the same state.
+        // No host thread may be inside a call into the library as it goes, and the subscribing
+        // thread has returned to its event loop from any delivery of the plug-in's; the exit has
+        // no such rule, but it waits alike so that it meets the plug-in in the same state.
         if (!runEventsUntil([&] { return hostCallsDone(); }, HandshakeMs))
             violation("a host call into the plug-in did not end");
+        if (m_subscriber && m_subscriber->isRunning())
+            waitOrHang(m_subscriber->post([] {}), "the subscribing thread's return to its loop");
     }
     if (m_c.second != Action::Subscribe) {
         perform(m_c.second, false, nullptr);
@@ -699,6 +730,15 @@ void Run::settle()
 // The host gives everything back and unloads the library.
 void Run::tearDown()
 {
+    if (m_letGo || m_stoppedBesideANotification) {
+        // What such a stop left goes at a call of the host made once it has ended. Such a host
+        // sees the plug-in's threads go first.
+        runEventsUntil(
+            [&] {
+                return threadCount() == m_baselineThreads + hostThreads() + (m_session ? 1 : 0);
+            },
+            HandshakeMs);
+    }
     if (m_loaded) {
         if (m_subscribed)
             perform(Action::Unsubscribe, false, nullptr);
@@ -707,8 +747,8 @@ void Run::tearDown()
         unload();
     } else if (!m_tables.empty() || m_letGo || m_stoppedBesideANotification) {
         // A library unloaded while device access ran, or while a worker let go or a notification
-        // kept the stopped controller: the plug-in's module reference goes at the host's next
-        // call. Such a host loads it again, gives back its tables, and unloads.
+        // kept the stopped controller: the plug-in's module reference goes at a later call of the
+        // host. Such a host loads it again, gives back its tables, and unloads.
         load(); // its load table joins the tables
         while (!m_tables.empty())
             perform(Action::GiveBackLastTable, false, nullptr);
