@@ -64,11 +64,41 @@ static void parkForever()
 } // namespace ModuleLifetime
 
 #else
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+namespace {
+
+// The kernel's start time of one of this process's threads, in clock ticks since boot (the 22nd
+// field of its stat file); 0 when it is gone or cannot be read. Allocates nothing.
+unsigned long long threadStartTime(long threadId) noexcept
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%ld/stat", threadId);
+    const int file = open(path, O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return 0;
+    char text[1024];
+    const ssize_t length = read(file, text, sizeof text - 1);
+    close(file);
+    if (length <= 0)
+        return 0;
+    text[length] = '\0';
+    // The second field, the command name in parentheses, may hold spaces and parentheses itself.
+    const char *field = std::strrchr(text, ')');
+    for (int skipped = 2; field && skipped < 22; ++skipped)
+        field = std::strchr(field + 1, ' ');
+    return field ? std::strtoull(field + 1, nullptr, 10) : 0;
+}
+
+} // namespace
 
 namespace ModuleLifetime {
 
@@ -91,7 +121,9 @@ SystemThread::~SystemThread() = default;
 
 void SystemThread::captureCurrent() noexcept
 {
-    m_threadId.store(static_cast<long>(syscall(SYS_gettid)));
+    const long threadId = static_cast<long>(syscall(SYS_gettid));
+    m_startTime.store(threadStartTime(threadId));
+    m_threadId.store(threadId);
 }
 
 bool SystemThread::waitForExit(int milliseconds) noexcept
@@ -101,15 +133,19 @@ bool SystemThread::waitForExit(int milliseconds) noexcept
         return true;
     // Qt's threads are detached, so there is nothing to join. The kernel keeps the id until the
     // thread has run its key destructors (Qt's drops the thread's own reference to its QThreadData
-    // there) and ended; signal 0 only asks whether it is still there. Nothing tells a waiter when a
-    // detached thread's id goes (no join, and a futex on the kernel's clear-tid word belongs to
-    // glibc), so the wait polls; the last stretch of a thread's exit takes well under a
-    // millisecond, and a 200 us pause keeps the stop short without spinning.
+    // there) and ended; signal 0 only asks whether a thread of that id is there, and its start
+    // time whether it is still the same one. Nothing tells a waiter when a detached thread's id
+    // goes (no join, and a futex on the kernel's clear-tid word belongs to glibc), so the wait
+    // polls; the last stretch of a thread's exit takes well under a millisecond, and a 200 us
+    // pause keeps the stop short without spinning.
     const pid_t process = getpid();
+    const unsigned long long started = m_startTime.load();
     const long long polls = milliseconds > 0 ? milliseconds * 5LL : 0;
     for (long long poll = 0;; ++poll) {
         if (syscall(SYS_tgkill, process, threadId, 0) != 0)
             return true;
+        if (started != 0 && threadStartTime(threadId) != started)
+            return true; // another thread has its id now
         if (poll >= polls)
             return false;
         timespec pause { 0, 200000 }; // 0.2 ms

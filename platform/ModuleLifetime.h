@@ -56,18 +56,21 @@ public:
     SystemThread(const SystemThread &) = delete;
     SystemThread &operator=(const SystemThread &) = delete;
 
-    // Called on the thread itself.
+    // Called on the thread itself, as it starts.
     void captureCurrent() noexcept;
     // Any other thread: true once the captured thread has ended, waiting at most milliseconds
     // (0: only asks). True at once if none was captured.
     bool waitForExit(int milliseconds) noexcept;
 
 private:
-    // Written by the thread as it ends, read by others after Qt says it has finished.
+    // Written by the thread as it starts, read by others once it has said it is done.
 #ifdef _WIN32
     std::atomic<void *> m_handle { nullptr };
 #else
     std::atomic<long> m_threadId { 0 }; // the kernel's id of the thread
+    // When the kernel started it: an id is given again to a later thread once this one has
+    // ended, and only the start time tells the two apart.
+    std::atomic<unsigned long long> m_startTime { 0 };
 #endif
 };
 

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <thread>
@@ -148,9 +149,14 @@ void GlintSdkWorker::closeQueue() noexcept
     }
     // The thread's end deletes its event dispatcher, which a post still in flight would wake: the
     // stop waits for those first. A post takes only Qt's own short locks, so this ends within
-    // moments.
-    while (m_wakesInFlight.load() != 0)
-        std::this_thread::yield();
+    // moments; after a few turns the wait sleeps, since a yield gives way on Windows only to a
+    // thread ready on the same processor, never to one of lower priority elsewhere.
+    for (int turn = 0; m_wakesInFlight.load() != 0; ++turn) {
+        if (turn < 64)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     dropFrames(false);
 }
 
@@ -348,10 +354,13 @@ void GlintSdkWorker::open(std::uint64_t opening)
     m_state.move(ControllerState::Open);
     // A change that came while the SDK was slow has posted a request of its own, which acts on
     // it: an opening nobody wants any more is not enumerated or reported. A worker that was
-    // stopped meanwhile closes at the end of its thread.
+    // stopped meanwhile closes at the end of its thread. The SDK answered all the same: the
+    // failures in a row are over.
     const Target wanted = target();
-    if (!wanted.open || wanted.opening != opening || m_cancelled.load())
+    if (!wanted.open || wanted.opening != opening || m_cancelled.load()) {
+        m_attempts = 0;
         return;
+    }
     m_stalls.waitingIn("the enumeration");
     enumerate(GlintMotherboardType);
     ModuleLifetime::parkIfExiting();

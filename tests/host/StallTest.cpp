@@ -204,6 +204,29 @@ TEST_F(Stall, AnSdkThatArrivesLateIsPickedUp)
     ASSERT_TRUE(waitForStop());
 }
 
+// An opening that succeeds while the host changes its mind ends the failures in a row all the
+// same: the next failure is a first one again (critical), not a retry (debug).
+TEST_F(Stall, AFailureAfterASupersededOpeningIsAFirstOneAgain)
+{
+    FaultRule thirdCreation = notInstalled();
+    thirdCreation.call = 3;
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), Leds) },
+                { notInstalled(1), thirdCreation });
+    const int start = control.holdCall(failingCall("sdk", "StartControl", S_OK));
+    table().subscribe(&recorder, &HostCallbackRecorder::callback);
+    table().setPluginMode(2); // fails, and succeeds at the retry after 1 s
+    ASSERT_TRUE(control.waitUntilHeld(start, 10000));
+    table().setPluginMode(1); // the opening under way is no longer the one wanted
+    table().setPluginMode(2);
+    control.releaseHold(start);
+    ASSERT_TRUE(runEventsUntil(
+        [&] { return control.countCalls(QStringLiteral("sdk"), QStringLiteral("create")) == 3; }));
+    runPendingEvents(100);
+    EXPECT_EQ(log.texts("vesk.plugin.glint_sdk_controller", QtCriticalMsg).size(), 2);
+    table().setPluginMode(1);
+    ASSERT_TRUE(waitForStop());
+}
+
 // Switching device access off cancels a pending retry at once.
 TEST_F(Stall, SwitchingOffCancelsThePendingRetry)
 {
