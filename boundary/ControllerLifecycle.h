@@ -78,8 +78,8 @@ public:
     Use use(UseKind kind);
 
     // Subscribe: makes the current controller on the calling thread if there is none, wired to
-    // the host notification; the calling thread receives the reports from now on. Throws
-    // std::bad_alloc when it cannot; nothing is left behind then.
+    // the host notification; the calling thread receives the reports from now on. Throws when it
+    // cannot (no memory, no worker thread to be had); nothing is left behind then.
     void ensureController();
     // Subscribe, unsubscribe and set-mode: what the current controller's connection should be.
     // Nothing before the first subscription. Throws std::bad_alloc when it cannot be asked.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <stdexcept>
 
 namespace {
 
@@ -96,6 +97,11 @@ GlintSdkController::GlintSdkController(QObject *parent)
     reportToCallingThread();
     ModuleLifetime::threadStarting();
     thread.start();
+    // A thread the system cannot make (no memory, a limit reached) is a controller that cannot be.
+    if (!thread.isRunning()) {
+        ModuleLifetime::threadEnded();
+        throw std::runtime_error("the worker thread cannot be started");
+    }
 }
 
 void GlintSdkController::reportToCallingThread()

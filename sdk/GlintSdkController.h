@@ -33,6 +33,7 @@ class GlintSdkController : public QObject
 public:
     using Deadline = std::chrono::steady_clock::time_point;
 
+    // Throws when its worker thread cannot be started (std::bad_alloc, std::runtime_error).
     explicit GlintSdkController(QObject *parent = nullptr);
     // Stops a controller that was never stopped, without a bound (only programs that own a
     // controller directly do this); deletes the worker.

@@ -19,9 +19,11 @@
 
 #ifndef _WIN32
 #include <dlfcn.h>
+#include <pthread.h>
 #endif
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 #include <utility>
@@ -128,6 +130,46 @@ void QCoreApplication::postEvent(QObject *receiver, QEvent *event, int priority)
         throw std::bad_alloc();
     }
     next(receiver, event, priority);
+}
+
+thread_local bool t_failNextThread = false;
+
+// A thread the system cannot make (no memory, a limit reached): once when armed on the calling
+// thread; otherwise the next pthread_create (a sanitizer's or the C library's).
+extern "C" int pthread_create(pthread_t *thread, const pthread_attr_t *attributes,
+                              void *(*start)(void *), void *argument)
+{
+    using Create = int (*)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
+    static const auto next = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    if (std::exchange(t_failNextThread, false))
+        return EAGAIN;
+    return next(thread, attributes, start, argument);
+}
+
+// The worker's thread cannot be made: the subscription is refused and leaves nothing behind, and
+// the next one works.
+TEST(AllocationFailure, ASubscriptionWithoutAWorkerThreadIsRefused)
+{
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+    const int threadsBefore = threadCount();
+    g_reports = 0;
+    TalvernPluginInstance *table = TalvernPluginGetInstance();
+    ASSERT_NE(table, nullptr);
+    table->setPluginMode(2);
+    t_failNextThread = true;
+    table->subscribe(&g_reports, &countReport);
+    EXPECT_FALSE(t_failNextThread); // the plug-in asked for its thread, and did not get it
+    EXPECT_EQ(ControllerLifecycle::instance().state(), ControllerState::None);
+    EXPECT_EQ(threadCount(), threadsBefore);
+    table->subscribe(&g_reports, &countReport);
+    EXPECT_TRUE(runEventsUntil([] { return g_reports >= 1; }));
+    table->setPluginMode(1);
+    table->unsubscribe();
+    TalvernPluginFreeInstance(table);
+    ASSERT_TRUE(runEventsUntil([&] {
+        return threadCount() == threadsBefore && SimulatorControl::instance().liveObjects() == 0;
+    }));
+    expectSdkAndComReleased();
 }
 
 // The worker's wake for a mode change could not be posted: the host's next change is still acted

@@ -2,189 +2,137 @@
 
 #include <cstdint>
 #include <queue>
-#include <set>
-#include <tuple>
 
 namespace explorer {
 namespace {
 
 using Values = std::array<int, DimensionCount>;
 
-// Each pair of (dimension, value) from two dimensions gets one number.
-class PairNumbers
+// What a combination covers, numbered: each pair of values of two dimensions that take part in it
+// and, in the full run, its triple of point, first action and release.
+class Keys
 {
 public:
-    PairNumbers()
+    explicit Keys(bool triples)
+        : m_triples(triples)
     {
         for (int a = 0; a < DimensionCount; ++a) {
             for (int b = a + 1; b < DimensionCount; ++b) {
-                m_offset[a][b] = m_count;
-                m_count += valueCount(Dimension(a)) * valueCount(Dimension(b));
+                m_offset[a][b] = m_pairs;
+                m_pairs += valueCount(Dimension(a)) * valueCount(Dimension(b));
             }
         }
     }
-    int count() const { return m_count; }
-    // The pairs a combination exercises: only between dimensions that take part in it.
+    int count() const
+    {
+        return m_pairs
+            + (m_triples ? valueCount(Dimension::Point) * valueCount(Dimension::First)
+                       * valueCount(Dimension::Release)
+                         : 0);
+    }
+    bool isPair(int key) const { return key < m_pairs; }
     std::vector<int> of(const Combination &combination) const
     {
-        const Values values = combination.values();
-        std::vector<int> pairs;
+        const Values v = combination.values();
+        std::vector<int> keys;
         for (int a = 0; a < DimensionCount; ++a) {
-            if (!isActive(combination, Dimension(a)))
-                continue;
             for (int b = a + 1; b < DimensionCount; ++b) {
-                if (isActive(combination, Dimension(b)))
-                    pairs.push_back(m_offset[a][b] + values[a] * valueCount(Dimension(b))
-                                    + values[b]);
+                if (isActive(combination, Dimension(a)) && isActive(combination, Dimension(b)))
+                    keys.push_back(m_offset[a][b] + v[a] * valueCount(Dimension(b)) + v[b]);
             }
         }
-        return pairs;
+        const int point = int(Dimension::Point), first = int(Dimension::First),
+                  release = int(Dimension::Release);
+        if (m_triples)
+            keys.push_back(m_pairs
+                           + (v[point] * valueCount(Dimension::First) + v[first])
+                               * valueCount(Dimension::Release)
+                           + v[release]);
+        return keys;
     }
 
 private:
+    bool m_triples;
     int m_offset[DimensionCount][DimensionCount] = {};
-    int m_count = 0;
+    int m_pairs = 0;
 };
 
-struct Candidates
+// A greedy set cover of every key some runnable combination has, from the pinned schedules on,
+// with gains updated lazily (a combination's gain only falls as others are chosen). Ties go by a
+// fixed shuffle, not by enumeration order, which would give every dimension the pairs leave free
+// its first value.
+Coverage cover(Platform platform, bool triples)
 {
+    const Keys keys(triples);
     std::vector<Combination> runnable;
-    std::vector<std::vector<int>> pairs; // of each runnable combination
-};
-
-Candidates runnableCombinations(Platform platform, const PairNumbers &numbers)
-{
-    Candidates candidates;
+    std::vector<std::vector<int>> keysOf;
     Values values {};
     for (;;) {
         const Combination combination = Combination::fromValues(values);
         if (!whyNot(combination, platform)) {
-            candidates.runnable.push_back(combination);
-            candidates.pairs.push_back(numbers.of(combination));
+            runnable.push_back(combination);
+            keysOf.push_back(keys.of(combination));
         }
-        int dimension = DimensionCount - 1;
-        while (dimension >= 0 && ++values[dimension] == valueCount(Dimension(dimension)))
-            values[dimension--] = 0;
-        if (dimension < 0)
-            return candidates;
+        int d = DimensionCount - 1;
+        while (d >= 0 && ++values[d] == valueCount(Dimension(d)))
+            values[d--] = 0;
+        if (d < 0)
+            break;
     }
-}
-
-class Chooser
-{
-public:
-    explicit Chooser(Platform platform)
-        : m_candidates(runnableCombinations(platform, m_numbers))
-        , m_wanted(std::size_t(m_numbers.count()), false)
-        , m_chosen(m_candidates.runnable.size(), false)
-        , m_rank(m_candidates.runnable.size())
-    {
-        // Ties go by a fixed shuffle of the candidates, not by their enumeration order, which
-        // would fill every dimension the pairs leave free with its first value.
-        std::vector<std::size_t> order(m_rank.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::uint32_t state = 20261208u;
-        for (std::size_t i = order.size(); i > 1; --i) {
-            state = state * 1664525u + 1013904223u;
-            std::swap(order[i - 1], order[(state >> 8) % i]);
-        }
-        for (std::size_t i = 0; i < order.size(); ++i)
-            m_rank[order[i]] = int(i);
-        for (const std::vector<int> &pairs : m_candidates.pairs) {
-            for (int pair : pairs)
-                m_wanted[std::size_t(pair)] = true;
-        }
-        for (bool wanted : m_wanted)
-            m_pairs += wanted ? 1 : 0;
+    Coverage coverage;
+    coverage.runnable = int(runnable.size());
+    std::vector<bool> wanted(std::size_t(keys.count()), false);
+    for (const std::vector<int> &covered : keysOf) {
+        for (int key : covered)
+            wanted[std::size_t(key)] = true;
     }
-
-    int runnable() const { return int(m_candidates.runnable.size()); }
-    int pairs() const { return m_pairs; }
-    const std::vector<Combination> &chosen() const { return m_list; }
-
-    void add(const Combination &combination)
-    {
-        m_list.push_back(combination);
-        for (int pair : m_numbers.of(combination))
-            m_wanted[std::size_t(pair)] = false;
+    for (std::size_t key = 0; key < wanted.size(); ++key) {
+        if (wanted[key])
+            ++(keys.isPair(int(key)) ? coverage.pairs : coverage.triples);
     }
+    const auto choose = [&](const Combination &combination) {
+        coverage.combinations.push_back(combination);
+        for (int key : keys.of(combination))
+            wanted[std::size_t(key)] = false;
+    };
+    for (const Combination &combination : pinnedSchedules(platform))
+        choose(combination);
 
-    // Of the runnable combinations that `among` accepts, the one that covers the most pairs not
-    // covered yet (the first in the shuffle on a tie).
-    template<class Among>
-    int best(Among &&among) const
-    {
-        int chosen = -1;
-        int most = -1;
-        for (std::size_t i = 0; i < m_candidates.runnable.size(); ++i) {
-            if (m_chosen[i] || !among(m_candidates.runnable[i]))
-                continue;
-            const int gain = gainOf(i);
-            if (gain > most || (gain == most && m_rank[i] < m_rank[std::size_t(chosen)])) {
-                most = gain;
-                chosen = int(i);
-            }
-        }
-        return chosen;
-    }
-    void choose(int index)
-    {
-        m_chosen[std::size_t(index)] = true;
-        add(m_candidates.runnable[std::size_t(index)]);
-    }
-
-    // Greedy set cover of the pairs left, with lazily updated gains: a combination's gain only
-    // falls as others are chosen.
-    void coverPairs()
-    {
-        struct Entry
-        {
-            int gain;
-            int rank; // the first in the shuffle wins a tie
-            std::size_t index;
-            bool operator<(const Entry &other) const
-            {
-                return gain != other.gain ? gain < other.gain : rank > other.rank;
-            }
-        };
-        std::priority_queue<Entry> queue;
-        for (std::size_t i = 0; i < m_candidates.runnable.size(); ++i) {
-            if (!m_chosen[i])
-                queue.push({ gainOf(i), m_rank[i], i });
-        }
-        while (!queue.empty()) {
-            Entry entry = queue.top();
-            queue.pop();
-            const int gain = gainOf(entry.index);
-            if (gain == 0)
-                continue;
-            if (gain < entry.gain) {
-                entry.gain = gain;
-                queue.push(entry);
-                continue;
-            }
-            choose(int(entry.index));
-        }
-    }
-
-private:
-    int gainOf(std::size_t index) const
-    {
+    const auto gainOf = [&](std::size_t index) {
         int gain = 0;
-        for (int pair : m_candidates.pairs[index])
-            gain += m_wanted[std::size_t(pair)] ? 1 : 0;
+        for (int key : keysOf[index])
+            gain += wanted[std::size_t(key)] ? 1 : 0;
         return gain;
+    };
+    struct Entry
+    {
+        int gain;
+        std::uint32_t rank;
+        std::size_t index;
+        bool operator<(const Entry &other) const
+        {
+            return gain != other.gain ? gain < other.gain : rank > other.rank;
+        }
+    };
+    std::priority_queue<Entry> queue;
+    std::uint32_t state = 20261208u;
+    for (std::size_t i = 0; i < runnable.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        queue.push({ gainOf(i), state, i });
     }
-
-    PairNumbers m_numbers;
-    Candidates m_candidates;
-    std::vector<bool> m_wanted; // pairs some runnable combination has and none chosen covers yet
-    std::vector<bool> m_chosen;
-    std::vector<int> m_rank; // each candidate's place in the shuffle
-    std::vector<Combination> m_list;
-    int m_pairs = 0;
-};
+    while (!queue.empty()) {
+        Entry entry = queue.top();
+        queue.pop();
+        const int gain = gainOf(entry.index);
+        if (gain < entry.gain && gain > 0) {
+            entry.gain = gain;
+            queue.push(entry);
+        } else if (gain > 0) {
+            choose(runnable[entry.index]);
+        }
+    }
+    return coverage;
+}
 
 Combination pinned(const char *text)
 {
@@ -227,44 +175,12 @@ std::vector<Combination> pinnedSchedules(Platform platform)
 
 Coverage sample(Platform platform)
 {
-    Chooser chooser(platform);
-    for (const Combination &combination : pinnedSchedules(platform))
-        chooser.add(combination);
-    chooser.coverPairs();
-    return { chooser.chosen(), chooser.runnable(), chooser.pairs(), 0 };
+    return cover(platform, false);
 }
 
 Coverage fullRun(Platform platform)
 {
-    Chooser chooser(platform);
-    for (const Combination &combination : pinnedSchedules(platform))
-        chooser.add(combination);
-    std::set<std::tuple<int, int, int>> triples;
-    for (int point = 0; point < valueCount(Dimension::Point); ++point) {
-        for (int first = 0; first < valueCount(Dimension::First); ++first) {
-            for (int release = 0; release < valueCount(Dimension::Release); ++release) {
-                const int index = chooser.best([&](const Combination &c) {
-                    return int(c.point) == point && int(c.first) == first
-                        && int(c.release) == release;
-                });
-                if (index < 0)
-                    continue; // no runnable combination has this triple
-                triples.insert({ point, first, release });
-                const bool covered = [&] {
-                    for (const Combination &c : chooser.chosen()) {
-                        if (int(c.point) == point && int(c.first) == first
-                            && int(c.release) == release)
-                            return true;
-                    }
-                    return false;
-                }();
-                if (!covered)
-                    chooser.choose(index);
-            }
-        }
-    }
-    chooser.coverPairs();
-    return { chooser.chosen(), chooser.runnable(), chooser.pairs(), int(triples.size()) };
+    return cover(platform, true);
 }
 
 } // namespace explorer

@@ -93,6 +93,9 @@ bool repeatable(Action action)
     }
 }
 
+// The hold that the end of the process lets go.
+std::atomic<int> g_exitHold { 0 };
+
 // The stall warnings the plug-in has written; each line also goes on to standard error.
 std::atomic<int> g_stallWarnings { 0 };
 
@@ -534,6 +537,7 @@ void Run::start()
     else if (!runEventsUntil([&] { return reportsSinceMark() > 0; }, HandshakeMs))
         violation("the board was not reported at the start");
     m_hold = m_control.holdCall(holdRule(m_c.point, m_c.held, m_c.answer));
+    g_exitHold = m_hold;
     if (m_c.later)
         m_laterHold = m_control.holdCall(holdRule(*m_c.later, Held::Quiet, Answer::Success));
 }
@@ -814,7 +818,11 @@ int Run::execute()
     if (m_c.first == Action::Exit && m_c.release == Release::Before) {
         // Registered before the plug-in loads, so it runs after the plug-in's static destructors:
         // the worker goes on while the process ends.
-        std::atexit([] { SimulatorControl::instance().releaseHolds(); });
+        std::atexit([] {
+            SimulatorControl &control = SimulatorControl::instance();
+            control.releaseHolds();
+            control.waitUntilLeft(g_exitHold.load(), HandshakeMs);
+        });
     }
     start();
     trigger();

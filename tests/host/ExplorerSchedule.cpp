@@ -6,265 +6,175 @@
 namespace explorer {
 namespace {
 
-const char *const pointNames[] = { "create",           "StartControl",    "Enumerate",
-                                   "devices.get_Item", "lights.get_Item", "put_Red",
-                                   "put_Green",        "put_Blue",        "Apply",
-                                   "StopControl",      "Release" };
-const char *const actionNames[] = { "subscribe",
-                                    "unsubscribe",
-                                    "mode-1",
-                                    "mode-2",
-                                    "frame",
-                                    "describe",
-                                    "view",
-                                    "take-table",
-                                    "give-back-table",
-                                    "give-back-last-table",
-                                    "end-subscribing-thread",
-                                    "unload",
-                                    "exit" };
-const char *const whereNames[] = { "subscribing", "other",    "apartment",
-                                   "locked",      "callback", "failing-heap" };
-const char *const heldNames[] = { "quiet", "pumping" };
-const char *const answerNames[] = { "ok", "E_FAIL", "RPC_E_DISCONNECTED",
-                                    "RPC_S_SERVER_UNAVAILABLE", "CO_E_OBJNOTCONNECTED" };
-const char *const releaseNames[] = { "before", "after", "never" };
-
-template<std::size_t N>
-int indexOf(const char *const (&names)[N], const std::string &name)
+// Each dimension's values, in the order of their enumerations: the short name of the text form,
+// and the words of the readable schedule.
+struct Value
 {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (name == names[i])
-            return int(i);
+    const char *name;
+    const char *text;
+};
+const Value points[] = {
+    { "create", "the SDK object's creation" },
+    { "StartControl", "IGlintSdk2::StartControl" },
+    { "Enumerate", "IGlintSdk2::Enumerate" },
+    { "devices.get_Item", "the device collection's get_Item" },
+    { "lights.get_Item", "the light collection's get_Item of light 1" },
+    { "put_Red", "IGlintRgbLight::put_Red of light 0" },
+    { "put_Green", "IGlintRgbLight::put_Green of light 0" },
+    { "put_Blue", "IGlintRgbLight::put_Blue of light 0" },
+    { "Apply", "IGlintSyncDevice::Apply" },
+    { "StopControl", "IGlintSdk2::StopControl" },
+    { "Release", "the release of the SDK object" },
+};
+const Value actions[] = {
+    { "subscribe", "subscribes" },
+    { "unsubscribe", "unsubscribes" },
+    { "mode-1", "sets mode 1" },
+    { "mode-2", "sets mode 2" },
+    { "frame", "sends a colour frame" },
+    { "describe", "asks for the board's description" },
+    { "view", "asks for the board's view" },
+    { "take-table", "takes an operation table" },
+    { "give-back-table", "gives back a table that is not its last" },
+    { "give-back-last-table", "gives back its last table" },
+    { "end-subscribing-thread", "ends its subscribing thread" },
+    { "unload", "unloads the library" },
+    { "exit", "ends the process" },
+};
+const Value wheres[] = {
+    { "subscribing", "on the subscribing thread" },
+    { "other", "on another host thread" },
+    { "apartment", "on a host thread with a COM apartment of its own" },
+    { "locked", "on a host thread holding the lock that the callback, due on the subscribing "
+                "thread, waits for" },
+    { "callback", "inside the host's callback, on the subscribing thread" },
+    { "failing-heap", "on a host thread whose heap fails at the k-th block, for k = 1, 2, ... "
+                      "until the call succeeds (at every block for a call that cannot be made "
+                      "twice)" },
+};
+const Value helds[] = { { "quiet", "" },
+                        { "pumping", ", delivering the worker thread's events while it waits" } };
+const Value answers[] = { { "ok", "" },
+                          { "E_FAIL", "" },
+                          { "RPC_E_DISCONNECTED", "" },
+                          { "RPC_S_SERVER_UNAVAILABLE", "" },
+                          { "CO_E_OBJNOTCONNECTED", "" } };
+const Value releases[] = {
+    { "before", "once it is held and the first action has begun (before that action returns if "
+                "it waits for the worker)" },
+    { "after", "after the first action has returned" },
+    { "never", "not within any bound: after the second action" },
+};
+const Action seconds[] = { Action::TakeTable, Action::GiveBackTable, Action::Subscribe,
+                           Action::Unload, Action::Exit };
+
+struct Values
+{
+    const Value *values;
+    int count;
+};
+template<std::size_t N>
+constexpr Values all(const Value (&values)[N])
+{
+    return { values, int(N) };
+}
+const Values dimensions[DimensionCount] = { all(points), all(actions), all(wheres),  all(helds),
+                                            all(answers), all(releases), all(actions) };
+
+int indexOf(Dimension dimension, const std::string &name)
+{
+    const Values &values = dimensions[int(dimension)];
+    for (int i = 0; i < values.count; ++i) {
+        if (name == values.values[i].name)
+            return i;
     }
     return -1;
 }
 
-const char *pointText(Point point)
+int secondIndex(Action action)
 {
-    switch (point) {
-    case Point::Create:
-        return "the SDK object's creation";
-    case Point::Start:
-        return "IGlintSdk2::StartControl";
-    case Point::Enumerate:
-        return "IGlintSdk2::Enumerate";
-    case Point::DeviceQuery:
-        return "the device collection's get_Item";
-    case Point::LightQuery:
-        return "the light collection's get_Item of light 1";
-    case Point::PutRed:
-        return "IGlintRgbLight::put_Red of light 0";
-    case Point::PutGreen:
-        return "IGlintRgbLight::put_Green of light 0";
-    case Point::PutBlue:
-        return "IGlintRgbLight::put_Blue of light 0";
-    case Point::Apply:
-        return "IGlintSyncDevice::Apply";
-    case Point::Stop:
-        return "IGlintSdk2::StopControl";
-    case Point::Release:
-        return "the release of the SDK object";
-    }
-    return "?";
-}
-
-const char *actionText(Action action)
-{
-    switch (action) {
-    case Action::Subscribe:
-        return "subscribes";
-    case Action::Unsubscribe:
-        return "unsubscribes";
-    case Action::ModeOne:
-        return "sets mode 1";
-    case Action::ModeTwo:
-        return "sets mode 2";
-    case Action::Frame:
-        return "sends a colour frame";
-    case Action::Describe:
-        return "asks for the board's description";
-    case Action::View:
-        return "asks for the board's view";
-    case Action::TakeTable:
-        return "takes an operation table";
-    case Action::GiveBackTable:
-        return "gives back a table that is not its last";
-    case Action::GiveBackLastTable:
-        return "gives back its last table";
-    case Action::EndThread:
-        return "ends its subscribing thread";
-    case Action::Unload:
-        return "unloads the library";
-    case Action::Exit:
-        return "ends the process";
-    }
-    return "?";
-}
-
-const char *whereText(Where where)
-{
-    switch (where) {
-    case Where::Subscribing:
-        return "on the subscribing thread";
-    case Where::Other:
-        return "on another host thread";
-    case Where::Apartment:
-        return "on a host thread with a COM apartment of its own";
-    case Where::Locked:
-        return "on a host thread holding the lock that the callback, due on the subscribing "
-               "thread, waits for";
-    case Where::Callback:
-        return "inside the host's callback, on the subscribing thread";
-    case Where::FailingHeap:
-        return "on a host thread whose heap fails at the k-th block, for k = 1, 2, ... until the "
-               "call succeeds (at every block for a call that cannot be made twice)";
-    }
-    return "?";
+    return int(std::find(std::begin(seconds), std::end(seconds), action) - std::begin(seconds));
 }
 
 } // namespace
+
+int valueCount(Dimension dimension)
+{
+    return dimension == Dimension::Second ? int(std::size(seconds))
+                                          : dimensions[int(dimension)].count;
+}
+
+const char *valueName(Dimension dimension, int value)
+{
+    if (dimension == Dimension::Second)
+        return actions[int(seconds[value])].name;
+    return dimensions[int(dimension)].values[value].name;
+}
+
+std::array<int, DimensionCount> Combination::values() const
+{
+    return { int(point), int(first), int(where), int(held), int(answer), int(release),
+             secondIndex(second) };
+}
+
+Combination Combination::fromValues(const std::array<int, DimensionCount> &values)
+{
+    return { Point(values[0]), Action(values[1]), Where(values[2]),   Held(values[3]),
+             Answer(values[4]), Release(values[5]), seconds[values[6]], std::nullopt };
+}
+
+std::string toText(const Combination &c)
+{
+    std::string text = points[int(c.point)].name;
+    if (c.later)
+        text += std::string("+") + points[int(*c.later)].name;
+    return text + "/" + actions[int(c.first)].name + "@" + wheres[int(c.where)].name + "/"
+        + helds[int(c.held)].name + "/" + answers[int(c.answer)].name + "/"
+        + releases[int(c.release)].name + "/" + actions[int(c.second)].name;
+}
+
+std::optional<Combination> fromText(const std::string &text)
+{
+    std::string normalised = text;
+    std::replace(normalised.begin(), normalised.end(), '@', '/');
+    std::replace(normalised.begin(), normalised.end(), '+', '/');
+    std::vector<std::string> parts;
+    std::stringstream stream(normalised);
+    for (std::string part; std::getline(stream, part, '/');)
+        parts.push_back(part);
+    const bool hasLater = text.find('+') != std::string::npos;
+    if (parts.size() != (hasLater ? 8u : 7u))
+        return std::nullopt;
+    int later = 0;
+    if (hasLater) {
+        later = indexOf(Dimension::Point, parts[1]);
+        parts.erase(parts.begin() + 1);
+    }
+    std::array<int, DimensionCount> values {};
+    for (int d = 0; d < DimensionCount; ++d)
+        values[d] = indexOf(Dimension(d), parts[std::size_t(d)]);
+    if (values[6] >= 0)
+        values[6] = secondIndex(Action(values[6]));
+    if (later < 0 || *std::min_element(values.begin(), values.end()) < 0
+        || values[6] >= valueCount(Dimension::Second))
+        return std::nullopt;
+    Combination combination = Combination::fromValues(values);
+    if (hasLater)
+        combination.later = Point(later);
+    return combination;
+}
+
+Phase phaseOf(Point point)
+{
+    if (point >= Point::PutRed && point <= Point::Apply)
+        return Phase::Frame;
+    return point >= Point::Stop ? Phase::Closing : Phase::Opening;
+}
 
 bool closesConnection(Action action)
 {
     return action == Action::ModeOne || action == Action::Unsubscribe
         || action == Action::GiveBackLastTable;
-}
-
-Phase phaseOf(Point point)
-{
-    switch (point) {
-    case Point::PutRed:
-    case Point::PutGreen:
-    case Point::PutBlue:
-    case Point::Apply:
-        return Phase::Frame;
-    case Point::Stop:
-    case Point::Release:
-        return Phase::Closing;
-    default:
-        return Phase::Opening;
-    }
-}
-
-int valueCount(Dimension dimension)
-{
-    switch (dimension) {
-    case Dimension::Point:
-        return int(std::size(pointNames));
-    case Dimension::First:
-        return int(std::size(actionNames));
-    case Dimension::Where:
-        return int(std::size(whereNames));
-    case Dimension::Held:
-        return int(std::size(heldNames));
-    case Dimension::Answer:
-        return int(std::size(answerNames));
-    case Dimension::Release:
-        return int(std::size(releaseNames));
-    case Dimension::Second:
-        return int(secondActions().size());
-    }
-    return 0;
-}
-
-const char *valueName(Dimension dimension, int value)
-{
-    switch (dimension) {
-    case Dimension::Point:
-        return pointNames[value];
-    case Dimension::First:
-        return actionNames[value];
-    case Dimension::Where:
-        return whereNames[value];
-    case Dimension::Held:
-        return heldNames[value];
-    case Dimension::Answer:
-        return answerNames[value];
-    case Dimension::Release:
-        return releaseNames[value];
-    case Dimension::Second:
-        return actionNames[int(secondActions()[std::size_t(value)])];
-    }
-    return "?";
-}
-
-const std::vector<Action> &secondActions()
-{
-    static const std::vector<Action> actions { Action::TakeTable, Action::GiveBackTable,
-                                               Action::Subscribe, Action::Unload, Action::Exit };
-    return actions;
-}
-
-std::array<int, DimensionCount> Combination::values() const
-{
-    const auto &seconds = secondActions();
-    const int secondIndex =
-        int(std::find(seconds.begin(), seconds.end(), second) - seconds.begin());
-    return {
-        int(point), int(first), int(where), int(held), int(answer), int(release), secondIndex
-    };
-}
-
-Combination Combination::fromValues(const std::array<int, DimensionCount> &values)
-{
-    Combination combination;
-    combination.point = Point(values[0]);
-    combination.first = Action(values[1]);
-    combination.where = Where(values[2]);
-    combination.held = Held(values[3]);
-    combination.answer = Answer(values[4]);
-    combination.release = Release(values[5]);
-    combination.second = secondActions()[std::size_t(values[6])];
-    return combination;
-}
-
-std::string toText(const Combination &c)
-{
-    std::string text = pointNames[int(c.point)];
-    if (c.later)
-        text += std::string("+") + pointNames[int(*c.later)];
-    return text + "/" + actionNames[int(c.first)] + "@" + whereNames[int(c.where)] + "/"
-        + heldNames[int(c.held)] + "/" + answerNames[int(c.answer)] + "/"
-        + releaseNames[int(c.release)] + "/" + actionNames[int(c.second)];
-}
-
-std::optional<Combination> fromText(const std::string &text)
-{
-    std::vector<std::string> parts;
-    std::stringstream stream(text);
-    for (std::string part; std::getline(stream, part, '/');)
-        parts.push_back(part);
-    if (parts.size() != 6)
-        return std::nullopt;
-    const std::size_t at = parts[1].find('@');
-    const std::size_t plus = parts[0].find('+');
-    if (at == std::string::npos)
-        return std::nullopt;
-    const int point = indexOf(pointNames, parts[0].substr(0, plus));
-    const int later =
-        plus == std::string::npos ? 0 : indexOf(pointNames, parts[0].substr(plus + 1));
-    const int first = indexOf(actionNames, parts[1].substr(0, at));
-    const int where = indexOf(whereNames, parts[1].substr(at + 1));
-    const int held = indexOf(heldNames, parts[2]);
-    const int answer = indexOf(answerNames, parts[3]);
-    const int release = indexOf(releaseNames, parts[4]);
-    const int second = indexOf(actionNames, parts[5]);
-    const auto &seconds = secondActions();
-    if (std::min({ point, later, first, where, held, answer, release, second }) < 0
-        || std::find(seconds.begin(), seconds.end(), Action(second)) == seconds.end())
-        return std::nullopt;
-    Combination combination;
-    combination.point = Point(point);
-    if (plus != std::string::npos)
-        combination.later = Point(later);
-    combination.first = Action(first);
-    combination.where = Where(where);
-    combination.held = Held(held);
-    combination.answer = Answer(answer);
-    combination.release = Release(release);
-    combination.second = Action(second);
-    return combination;
 }
 
 bool isActive(const Combination &combination, Dimension dimension)
@@ -300,15 +210,12 @@ const char *whyNot(const Combination &c, Platform platform)
 std::string describe(const Combination &c)
 {
     std::ostringstream out;
-    const bool inCallback = c.where == Where::Callback || c.where == Where::Locked;
     out << "  from: subscribed on the subscribing thread in mode 2, the board reported";
-    if (inCallback)
+    if (c.where == Where::Callback || c.where == Where::Locked)
         out << "; the subscribing thread is still inside the host's callback for that report";
-    out << "\n  held: " << pointText(c.point);
-    if (c.held == Held::Pumping)
-        out << ", delivering the worker thread's events while it waits";
+    out << "\n  held: " << points[int(c.point)].text << helds[int(c.held)].text;
     if (c.point != Point::Release)
-        out << ", then answering " << answerNames[int(c.answer)];
+        out << ", then answering " << answers[int(c.answer)].name;
     out << "\n  the worker gets there by: ";
     switch (phaseOf(c.point)) {
     case Phase::Opening:
@@ -325,24 +232,12 @@ std::string describe(const Combination &c)
                                           : "an unsubscription from another host thread");
         break;
     }
-    out << "\n  first: the host " << actionText(c.first) << " " << whereText(c.where);
-    out << "\n  the held call is let go: ";
-    switch (c.release) {
-    case Release::Before:
-        out << "once it is held and the first action has begun (before that action returns if it "
-               "waits for the worker)";
-        break;
-    case Release::After:
-        out << "after the first action has returned";
-        break;
-    case Release::Never:
-        out << "not within any bound: after the second action";
-        break;
-    }
+    out << "\n  first: the host " << actions[int(c.first)].text << " " << wheres[int(c.where)].text
+        << "\n  the held call is let go: " << releases[int(c.release)].text;
     if (c.later)
-        out << "\n  then held too, until the end: " << pointText(*c.later);
+        out << "\n  then held too, until the end: " << points[int(*c.later)].text;
     if (c.first != Action::Exit)
-        out << "\n  second: the host " << actionText(c.second);
+        out << "\n  second: the host " << actions[int(c.second)].text;
     if (c.first != Action::Exit && c.second != Action::Exit)
         out << "\n  then: everything let go, the last wanted state awaited, and everything given "
                "back";

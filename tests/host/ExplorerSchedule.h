@@ -67,7 +67,8 @@ struct Combination
     Held held = Held::Quiet;
     Answer answer = Answer::Success;
     Release release = Release::Before;
-    Action second = Action::TakeTable; // TakeTable, GiveBackTable, Subscribe, Unload or Exit
+    // A call that reaps (TakeTable, GiveBackTable, Subscribe), Unload or Exit.
+    Action second = Action::TakeTable;
     // A pinned schedule may hold a later point too: the worker meets it once the first is let go,
     // and it stays held until the end.
     std::optional<Point> later;
@@ -80,8 +81,6 @@ struct Combination
 // How many values each dimension has, and a value's name.
 int valueCount(Dimension dimension);
 const char *valueName(Dimension dimension, int value);
-// The second action's values: a call that reaps, an unload or the end of the process.
-const std::vector<Action> &secondActions();
 
 // "Apply/frame@failing-heap/pumping/E_FAIL/never/take-table" (a later point as
 // "Apply+StopControl").

@@ -55,24 +55,9 @@ TEST_F(HostLifetime, GivingBackTheLastTableStopsTheWorkerAndANewTableStartsAfres
     EXPECT_EQ(control.stopCalls(), 2);
 }
 
-// The host's callback gives back its last table: the worker ends at once, the controller as the
-// notification returns, and the plug-in's reference on its module at the host's next call.
-TEST_F(HostLifetime, CallbackMayGiveBackTheLastTable)
-{
-    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2),
-                  BoardScenario::withLights(QStringLiteral("Second"), 2) });
-    recorder.onNotification = [&](const char *) { plugin->freeLoadTable(); };
-    table().subscribe(&recorder, &HostCallbackRecorder::callback);
-    table().setPluginMode(2);
-    EXPECT_TRUE(runEventsUntil([&] { return workerGone(threadsBeforeLoad); }, 30000));
-    EXPECT_EQ(recorder.count(), 1);
-    EXPECT_EQ(control.stopCalls(), 1);
-    // The module's reference goes at the host's next call, where the host holds its own.
-    plugin->freeTable(plugin->newTable());
-}
-
-// The same from the report that a subscription makes at once while running: the subscription
-// must not go on to use the controller that its callback's stop deleted.
+// The host's callback, called from the report that a subscription makes at once while running,
+// gives back its last table: the subscription must not go on to use the controller that its
+// callback's stop deleted.
 TEST_F(HostLifetime, CallbackInsideASubscriptionMayGiveBackTheLastTable)
 {
     useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
