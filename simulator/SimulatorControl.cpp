@@ -116,6 +116,16 @@ int SimulatorControl::overlappingSessions() const
     return state().overlappingSessions();
 }
 
+void SimulatorControl::markHostThread()
+{
+    simulator::SimulatorState::markHostThread();
+}
+
+int SimulatorControl::hostThreadCalls() const
+{
+    return state().hostThreadCalls();
+}
+
 void SimulatorControl::setJournalEnabled(bool enabled)
 {
     state().setJournalEnabled(enabled);

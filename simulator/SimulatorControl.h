@@ -61,6 +61,10 @@ public:
     int nestedCalls() const;
     // SDK objects created while another was still alive: two sessions at once.
     int overlappingSessions() const;
+    // The calling thread is one of the host's own, which never call the SDK; calls, AddRef and
+    // Release made on such a thread are counted.
+    static void markHostThread();
+    int hostThreadCalls() const;
 
     // The journal costs an allocation or more per call; benchmarks turn it off.
     void setJournalEnabled(bool enabled);

@@ -10,6 +10,7 @@ constexpr HRESULT RpcDisconnected = static_cast<HRESULT>(0x80010108u);
 
 // How deep the calling thread is in SDK calls: a call that begins inside another is nested.
 thread_local int t_callDepth = 0;
+thread_local bool t_hostThread = false;
 
 // How often a held call that delivers its thread's events looks for new ones.
 constexpr int PumpIntervalMs = 2;
@@ -87,6 +88,7 @@ void SimulatorState::setScenario(const ScenarioSetup &setup)
     m_foreignCalls = 0;
     m_scenarioStartMs = nowMs();
     m_nestedCalls = 0;
+    m_hostThreadCalls = 0;
     m_overlappingSessions = 0;
     // A call blocked by the scenario before must not hang the next one.
     ++m_releases;
@@ -234,6 +236,19 @@ HRESULT SimulatorState::holdIfMatched(const ObjectTarget &target, const char *me
     m_holds[number].left = true;
     m_holdsChanged.notifyAll();
     return m_holds[number].rule.result;
+}
+
+void SimulatorState::markHostThread()
+{
+    t_hostThread = true;
+}
+
+void SimulatorState::countForeign(const ObjectTarget &target)
+{
+    if (target.apartment != currentThreadId())
+        ++m_foreignCalls;
+    if (t_hostThread)
+        ++m_hostThreadCalls;
 }
 
 void SimulatorState::sessionCreating()

@@ -66,6 +66,10 @@ public:
     int nestedCalls() const { return m_nestedCalls.load(); }
     // SDK objects created while another one was still alive: two sessions at once.
     int overlappingSessions() const { return m_overlappingSessions.load(); }
+    // The calling thread is one of the host's own, which never call the SDK; calls, AddRef and
+    // Release made on such a thread are counted.
+    static void markHostThread();
+    int hostThreadCalls() const { return m_hostThreadCalls.load(); }
 
     void setJournalEnabled(bool enabled);
     std::vector<JournalEntry> journal() const;
@@ -131,11 +135,7 @@ private:
     SimulatorState();
     ~SimulatorState() = default;
 
-    void countForeign(const ObjectTarget &target)
-    {
-        if (target.apartment != currentThreadId())
-            ++m_foreignCalls;
-    }
+    void countForeign(const ObjectTarget &target);
 
     struct LightState
     {
@@ -196,6 +196,7 @@ private:
     std::atomic<int> m_references { 0 };
     std::atomic<int> m_foreignCalls { 0 };
     std::atomic<int> m_nestedCalls { 0 };
+    std::atomic<int> m_hostThreadCalls { 0 };
     std::atomic<int> m_liveSessions { 0 };
     std::atomic<int> m_overlappingSessions { 0 };
 };

@@ -13,8 +13,10 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
@@ -39,23 +41,6 @@ constexpr int StopBoundMs = 1000;
 constexpr int HandshakeMs = 30000;
 constexpr int32_t FirstLed = 0x20001;
 
-HRESULT answerCode(Answer answer)
-{
-    switch (answer) {
-    case Answer::Success:
-        return S_OK;
-    case Answer::Failure:
-        return static_cast<HRESULT>(0x80004005u); // E_FAIL
-    case Answer::Disconnected:
-        return static_cast<HRESULT>(0x80010108u);
-    case Answer::ServerUnavailable:
-        return static_cast<HRESULT>(0x800706BAu);
-    case Answer::NotConnected:
-        return static_cast<HRESULT>(0x800401FDu);
-    }
-    return S_OK;
-}
-
 FaultRule holdRule(Point point, Held held, Answer answer)
 {
     static const struct
@@ -71,31 +56,18 @@ FaultRule holdRule(Point point, Held held, Answer answer)
         { "board:0", "Apply", -1 },       { "sdk", "StopControl", -1 },
         { "sdk", "Release", -1 },
     };
-    FaultRule rule =
-        failingCall(points[int(point)].object, points[int(point)].method, answerCode(answer));
+    // S_OK, E_FAIL, RPC_E_DISCONNECTED, RPC_S_SERVER_UNAVAILABLE, CO_E_OBJNOTCONNECTED
+    static const std::uint32_t answers[] = { 0, 0x80004005u, 0x80010108u, 0x800706BAu,
+                                             0x800401FDu };
+    FaultRule rule = failingCall(points[int(point)].object, points[int(point)].method,
+                                 static_cast<HRESULT>(answers[int(answer)]));
     rule.index = points[int(point)].index;
     rule.pump = held == Held::Pumping;
     return rule;
 }
 
-// Actions that a host can simply make again after a refusal; the others give something back.
-bool repeatable(Action action)
-{
-    switch (action) {
-    case Action::GiveBackTable:
-    case Action::GiveBackLastTable:
-    case Action::EndThread:
-    case Action::Unload:
-    case Action::Exit:
-        return false;
-    default:
-        return true;
-    }
-}
-
 // The hold that the end of the process lets go.
 std::atomic<int> g_exitHold { 0 };
-
 // The stall warnings the plug-in has written; each line also goes on to standard error.
 std::atomic<int> g_stallWarnings { 0 };
 
@@ -115,6 +87,11 @@ void waitOrHang(const std::shared_future<void> &future, const char *what)
     }
 }
 
+bool ready(const std::shared_future<void> &future)
+{
+    return !future.valid() || future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
 class Run
 {
 public:
@@ -123,53 +100,47 @@ public:
     { }
     int execute();
 
-    static void TALVERN_CDECL report(void *context, const char *deviceId, int32_t status);
-
 private:
+    static void TALVERN_CDECL report(void *context, const char *deviceId, int32_t status);
+    void reported();
     void violation(const std::string &text);
-    // Runs one host call, timing it against its bound; on the failing heap, as that dimension
-    // says. The check comes after the heap is whole again.
+    // One host call, timed against its bound; on the failing heap, as that dimension says. The
+    // checks come after the heap is whole again.
     template<class Call>
-    void call(const char *what, int boundMs, Action action, bool failing, Call &&body);
+    void call(const char *what, int boundMs, bool failing, bool repeatable, Call &&body);
     template<class Call>
     void timed(const char *what, int boundMs, Call &&body)
     {
-        call(what, boundMs, Action::Describe, false, body);
+        call(what, boundMs, false, true, body);
     }
-    void checkApartment(const char *what);
 
     void start();
     void trigger();
     void sendFramesUntilHeld();
     void first();
     void second();
-    void finish();
     void settle();
     void tearDown();
     void checkWhatIsLeft();
 
-    // One action of the host on the calling thread, host thread `on` (null: the main thread).
-    void perform(Action action, bool firstAction, HostThread *on);
-    TalvernPluginInstance *tableForCall();
-    int tablesHeld();
-    // The table the host gives back next (null when it holds none); it is no longer held.
-    TalvernPluginInstance *takeBackTable();
+    // One action of the host on the calling thread, host thread `on` (null: the main thread); the
+    // first action as its dimensions say.
+    void perform(Action action, bool asChosen, HostThread *on);
+    // The table the host calls through, taking one if it holds none; or the one it gives back
+    // next (null when it holds none).
+    TalvernPluginInstance *table();
+    TalvernPluginInstance *tableToGiveBack();
     void load();
-    void unload();
     HostThread *newThread(bool apartment = false);
-    void endThread(HostThread *thread);
-    void reported();
-    // Reports on the subscribing thread since the mark.
     int reportsSinceMark();
-    bool hostCallsDone();
-    int hostThreads();
+    bool hostCallsDone() { return m_inCallback.load() == 0 && ready(m_renderFrame); }
 
     const Combination m_c;
     SimulatorControl &m_control = SimulatorControl::instance();
     int m_baselineThreads = 0;
     std::unique_ptr<PluginLibrary> m_plugin;
 
-    std::mutex m_mutex; // everything below
+    std::mutex m_mutex; // the host's model below, and the violations
     std::vector<std::string> m_violations;
     std::vector<TalvernPluginInstance *> m_tables;
     bool m_loaded = false;
@@ -179,22 +150,17 @@ private:
     HostThread *m_subscriber = nullptr;
     Qt::HANDLE m_subscriberId = nullptr;
     std::vector<std::unique_ptr<HostThread>> m_threads;
-    struct HostThreadLife
-    {
-        Qt::HANDLE id;
-        int firstCall; // journal entries from here on, up to lastCall, may not be this thread's
-        int lastCall;
-    };
-    std::vector<HostThreadLife> m_lives;
     std::vector<Qt::HANDLE> m_reports; // the thread of each report
-    int m_reportMark = 0;
+    int m_reportMark = 0; // the reports when the host last asked for device access
     int m_wrongThreadReports = 0;
     bool m_letGo = false; // a stop waited for its bound: its worker was let go
     bool m_stoppedBesideANotification = false;
 
     std::recursive_mutex m_hostLock; // the host's own lock, which its callback takes
     std::atomic<int> m_inCallback { 0 };
-    bool m_gateArmed = false; // the first report's callback waits for the go
+    // The first report's callback waits for the go, for an action inside it or on a locked
+    // thread.
+    bool m_gateArmed = false;
     bool m_gateUsed = false;
     std::promise<void> m_gateEntered;
     std::promise<void> m_gateOpen;
@@ -206,7 +172,7 @@ private:
     int m_laterHold = -1;
     std::shared_future<void> m_renderFrame;
     HostThread *m_renderer = nullptr;
-    HostThread *m_apartment = nullptr; // the first action's, when it has one of its own
+    Qt::HANDLE m_apartment = nullptr; // the first action's thread, when it has one of its own
 };
 
 void Run::violation(const std::string &text)
@@ -216,62 +182,47 @@ void Run::violation(const std::string &text)
 }
 
 template<class Call>
-void Run::call(const char *what, int boundMs, Action action, bool failing, Call &&body)
+void Run::call(const char *what, int boundMs, bool failing, bool repeatable, Call &&body)
 {
+    long long took = 0;
     const auto once = [&] {
         const Clock::time_point started = Clock::now();
         body();
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started)
-            .count();
+        took = std::max<long long>(
+            took,
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count());
     };
-    long long took = 0;
-    if (!failing) {
-        took = once();
-    } else {
 #ifndef _WIN32
-        if (!repeatable(action)) {
-            const FailingHeap heap(FailingHeap::EveryBlock, FailingHeap::NewAndContainers);
-            took = once();
-        } else {
-            for (long failAt = 1;; ++failAt) {
-                FailingHeap::clearFailed();
-                {
-                    const FailingHeap heap(failAt, FailingHeap::NewAndContainers);
-                    took = std::max(took, static_cast<long long>(once()));
-                }
-                if (!FailingHeap::failed())
-                    break;
-            }
-        }
-#endif
+    if (failing && !repeatable) {
+        const FailingHeap heap(FailingHeap::EveryBlock, FailingHeap::NewAndContainers);
+        once();
     }
+    for (long failAt = 1; failing && repeatable; ++failAt) {
+        FailingHeap::clearFailed();
+        {
+            const FailingHeap heap(failAt, FailingHeap::NewAndContainers);
+            once();
+        }
+        if (!FailingHeap::failed())
+            break;
+    }
+#else
+    failing = false;
+#endif
+    if (!failing)
+        once();
     if (took > boundMs + SlackMs)
         violation(std::string(what) + " took " + std::to_string(took) + " ms; its bound is "
                   + std::to_string(boundMs) + " ms and " + std::to_string(SlackMs)
                   + " ms of slack");
-    checkApartment(what);
-}
-
-void Run::checkApartment(const char *what)
-{
-    if (m_c.where != Where::Apartment)
-        return;
-    const HostThread *current = nullptr;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        for (const auto &thread : m_threads) {
-            if (thread->id() == QThread::currentThreadId())
-                current = thread.get();
-        }
+    if (QThread::currentThreadId() == m_apartment) {
+        // Still the apartment it made: a second initialisation only counts.
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(hr))
+            CoUninitialize();
+        if (hr != S_FALSE)
+            violation(std::string("the host thread's own COM apartment did not survive ") + what);
     }
-    if (!current || current != m_apartment)
-        return;
-    // Still the apartment it made: a second initialisation only counts.
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(hr))
-        CoUninitialize();
-    if (hr != S_FALSE)
-        violation(std::string("the host thread's own COM apartment did not survive ") + what);
 }
 
 void TALVERN_CDECL Run::report(void *context, const char *, int32_t)
@@ -308,34 +259,16 @@ void Run::reported()
 int Run::reportsSinceMark()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    int count = 0;
-    for (std::size_t i = std::size_t(m_reportMark); i < m_reports.size(); ++i)
-        count += m_reports[i] == m_subscriberId ? 1 : 0;
-    return count;
+    return int(std::count(m_reports.begin() + m_reportMark, m_reports.end(), m_subscriberId));
 }
 
 HostThread *Run::newThread(bool apartment)
 {
     auto thread = std::make_unique<HostThread>(apartment);
-    const int journal = m_control.journal().size();
+    thread->run(&SimulatorControl::markHostThread);
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_lives.push_back({ thread->id(), journal, -1 });
     m_threads.push_back(std::move(thread));
     return m_threads.back().get();
-}
-
-void Run::endThread(HostThread *thread)
-{
-    if (!thread->isRunning())
-        return;
-    const Qt::HANDLE id = thread->id();
-    thread->end();
-    const int journal = m_control.journal().size();
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    for (HostThreadLife &life : m_lives) {
-        if (life.id == id && life.lastCall < 0)
-            life.lastCall = journal;
-    }
 }
 
 void Run::load()
@@ -351,69 +284,56 @@ void Run::load()
     m_loaded = true;
 }
 
-void Run::unload()
-{
-    timed("the unload", 0, [&] { m_plugin->unload(0); });
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_loaded = false;
-}
-
-int Run::tablesHeld()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return int(m_tables.size());
-}
-
-TalvernPluginInstance *Run::takeBackTable()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_tables.empty())
-        return nullptr;
-    TalvernPluginInstance *table = m_tables.back();
-    m_tables.pop_back();
-    return table;
-}
-
-TalvernPluginInstance *Run::tableForCall()
+TalvernPluginInstance *Run::table()
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_tables.empty())
             return m_tables.front();
     }
-    TalvernPluginInstance *table = nullptr;
-    timed("taking a table", 0, [&] { table = m_plugin->newTable(); });
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_tables.push_back(table);
-    return table;
+    perform(Action::TakeTable, false, nullptr);
+    return table();
 }
 
-void Run::perform(Action action, bool firstAction, HostThread *on)
+TalvernPluginInstance *Run::tableToGiveBack()
 {
-    const bool failing = firstAction && m_c.where == Where::FailingHeap;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_tables.empty())
+        return nullptr;
+    TalvernPluginInstance *last = m_tables.back();
+    m_tables.pop_back();
+    return last;
+}
+
+void Run::perform(Action action, bool asChosen, HostThread *on)
+{
+    const bool failing = asChosen && m_c.where == Where::FailingHeap;
+    // Those that give something back cannot simply be made again after a refusal.
+    const bool repeatable = action < Action::GiveBackTable;
     const char *name = valueName(Dimension::First, int(action));
+    const auto hostCall = [&](int boundMs, auto &&body) {
+        call(name, boundMs, failing, repeatable, body);
+    };
     if (!m_loaded && action != Action::Unload && action != Action::Exit)
         load(); // a host that unloaded the library loads it again for its next call
+    const char *id = norvaneMotherboardId.constData();
     switch (action) {
     case Action::Subscribe: {
-        TalvernPluginInstance *table = tableForCall();
+        TalvernPluginInstance *subscribing = table();
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_subscriber = on;
             m_subscriberId = QThread::currentThreadId();
             m_reportMark = int(m_reports.size());
-            m_subscribed = true;
-            m_session = true;
+            m_subscribed = m_session = true;
         }
-        call(name, 0, action, failing, [&] { table->subscribe(this, &Run::report); });
+        hostCall(0, [&] { subscribing->subscribe(this, &Run::report); });
         break;
     }
-    case Action::Unsubscribe: {
-        call(name, 0, action, failing, [table = tableForCall()] { table->unsubscribe(); });
-        const std::lock_guard<std::mutex> lock(m_mutex);
+    case Action::Unsubscribe:
+        hostCall(0, [t = table()] { t->unsubscribe(); });
         m_subscribed = false;
         break;
-    }
     case Action::ModeOne:
     case Action::ModeTwo: {
         const int mode = action == Action::ModeOne ? 1 : 2;
@@ -423,75 +343,61 @@ void Run::perform(Action action, bool firstAction, HostThread *on)
                 m_reportMark = int(m_reports.size());
             m_mode = mode;
         }
-        call(name, 0, action, failing,
-             [table = tableForCall(), mode] { table->setPluginMode(mode); });
+        hostCall(0, [t = table(), mode] { t->setPluginMode(mode); });
         break;
     }
     case Action::Frame: {
         const TalvernPluginLedColor colour { FirstLed, 40, 50, 60 };
-        call(name, FrameBoundMs, action, failing, [table = tableForCall(), &colour] {
-            table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour);
-        });
+        hostCall(FrameBoundMs, [t = table(), id, &colour] { t->setLedsColors(id, 1, &colour); });
         break;
     }
     case Action::Describe:
-        call(name, 0, action, failing, [table = tableForCall()] {
-            table->freeDeviceInfo(table->getDeviceInfo(norvaneMotherboardId.constData()));
-        });
+        hostCall(0, [t = table(), id] { t->freeDeviceInfo(t->getDeviceInfo(id)); });
         break;
     case Action::View:
-        call(name, 0, action, failing, [table = tableForCall()] {
-            table->freeDeviceView(table->getDeviceView(norvaneMotherboardId.constData(), 0));
-        });
+        hostCall(0, [t = table(), id] { t->freeDeviceView(t->getDeviceView(id, 0)); });
         break;
     case Action::TakeTable: {
         TalvernPluginInstance *taken = nullptr;
-        call(name, 0, action, failing, [&] {
-            if (!taken)
-                taken = m_plugin->newTable();
-        });
+        hostCall(0, [&] { taken = taken ? taken : m_plugin->newTable(); });
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_tables.push_back(taken);
         break;
     }
     case Action::GiveBackTable: {
-        if (tablesHeld() < 2)
+        if (m_tables.size() < 2)
             perform(Action::TakeTable, false, on);
-        TalvernPluginInstance *table = takeBackTable();
-        call(name, 0, action, failing, [&] { m_plugin->freeTable(table); });
+        hostCall(0, [&, given = tableToGiveBack()] { m_plugin->freeTable(given); });
         break;
     }
     case Action::GiveBackLastTable: {
-        while (tablesHeld() > 1) {
-            TalvernPluginInstance *table = takeBackTable();
+        while (m_tables.size() > 1) {
             timed("giving back a table that is not the last", 0,
-                  [&] { m_plugin->freeTable(table); });
+                  [&, given = tableToGiveBack()] { m_plugin->freeTable(given); });
         }
-        TalvernPluginInstance *last = takeBackTable();
+        TalvernPluginInstance *last = tableToGiveBack();
         if (!last)
             break;
         // Only a notification on another thread may hold the stop once the worker is let go:
         // the stop never waits for that.
-        const bool onlyANotification = firstAction && m_c.release == Release::Before
+        const bool onlyANotification = asChosen && action == m_c.first
+            && m_c.release == Release::Before
             && (m_c.where == Where::Locked || m_c.where == Where::Callback);
         const Clock::time_point started = Clock::now();
-        call(name, onlyANotification ? 0 : StopBoundMs, action, failing,
-             [&] { m_plugin->freeTable(last); });
+        hostCall(onlyANotification ? 0 : StopBoundMs, [&] { m_plugin->freeTable(last); });
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_session = false;
-        m_letGo =
-            m_letGo || Clock::now() - started >= std::chrono::milliseconds(StopBoundMs * 9 / 10);
+        m_letGo = m_letGo || Clock::now() - started >= std::chrono::milliseconds(900);
         m_stoppedBesideANotification =
-            m_stoppedBesideANotification || (firstAction && m_c.where == Where::Locked);
+            m_stoppedBesideANotification || (asChosen && m_c.where == Where::Locked);
         break;
     }
-    case Action::EndThread: {
-        HostThread *subscriber = m_subscriber;
-        timed(name, 0, [&] { endThread(subscriber); });
+    case Action::EndThread:
+        timed(name, 0, [subscriber = m_subscriber] { subscriber->end(); });
         break;
-    }
     case Action::Unload:
-        unload();
+        timed(name, 0, [&] { m_plugin->unload(0); });
+        m_loaded = false;
         break;
     case Action::Exit:
         if (!m_violations.empty())
@@ -500,22 +406,6 @@ void Run::perform(Action action, bool firstAction, HostThread *on)
         std::fflush(stdout);
         std::exit(0);
     }
-}
-
-int Run::hostThreads()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    int running = 0;
-    for (const auto &thread : m_threads)
-        running += thread->isRunning() ? 1 : 0;
-    return running;
-}
-
-bool Run::hostCallsDone()
-{
-    return m_inCallback.load() == 0
-        && (!m_renderFrame.valid()
-            || m_renderFrame.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
 }
 
 // Subscribed on the subscribing thread in mode 2, the board reported; for an action on a locked
@@ -555,12 +445,12 @@ void Run::trigger()
         for (int attempt = 0;; ++attempt) {
             const int stallsSeen = g_stallWarnings.load();
             sendFramesUntilHeld();
-            if (m_c.first != Action::Frame)
-                return;
             // A frame of the first action comes once the render thread's frame has returned,
             // into a stall that no host thread has seen yet. The render thread's own frame, at
             // its bound, sees it only now and then (its request began a moment after it was
             // posted): then the frame is let go and sent again.
+            if (m_c.first != Action::Frame)
+                return;
             waitOrHang(m_renderFrame, "the render thread's frame");
             if (g_stallWarnings.load() == stallsSeen || attempt == 9)
                 return;
@@ -584,17 +474,13 @@ void Run::trigger()
 void Run::sendFramesUntilHeld()
 {
     for (int frame = 0; frame < 40; ++frame) {
-        m_renderFrame = m_renderer->post([this, table = tableForCall()] {
+        m_renderFrame = m_renderer->post([this, t = table()] {
             const TalvernPluginLedColor colour { FirstLed, 10, 20, 30 };
             timed("the render thread's frame", FrameBoundMs,
-                  [&] { table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
+                  [&] { t->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
         });
-        runEventsUntil(
-            [&] {
-                return m_control.isHeld(m_hold)
-                    || m_renderFrame.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-            },
-            HandshakeMs);
+        runEventsUntil([&] { return m_control.isHeld(m_hold) || ready(m_renderFrame); },
+                       HandshakeMs);
         if (m_control.isHeld(m_hold))
             return;
     }
@@ -610,35 +496,11 @@ void Run::first()
         perform(m_c.first, true, on);
     };
     std::shared_future<void> returned;
-    switch (m_c.where) {
-    case Where::Subscribing:
-        if (m_c.first == Action::EndThread) {
-            began->set_value();
-            perform(Action::EndThread, true, nullptr);
-            break;
-        }
+    if (m_c.first == Action::EndThread) {
+        action(nullptr); // the subscribing thread ends; the main thread waits for that
+    } else if (m_c.where == Where::Subscribing) {
         returned = m_subscriber->post([action, this] { action(m_subscriber); });
-        break;
-    case Where::Other:
-    case Where::Apartment:
-    case Where::FailingHeap: {
-        HostThread *thread = newThread(m_c.where == Where::Apartment);
-        if (m_c.where == Where::Apartment)
-            m_apartment = thread;
-        returned = thread->post([action, thread] { action(thread); });
-        break;
-    }
-    case Where::Locked: {
-        HostThread *thread = newThread();
-        returned = thread->post([this, action, thread] {
-            const std::lock_guard<std::recursive_mutex> lock(m_hostLock);
-            m_gateOpen.set_value();
-            waitOrHang(m_wantsLock.get_future().share(), "the callback's wait for the lock");
-            action(thread);
-        });
-        break;
-    }
-    case Where::Callback: {
+    } else if (m_c.where == Where::Callback) {
         auto done = std::make_shared<std::promise<void>>();
         returned = done->get_future().share();
         m_callbackAction = [this, action, done] {
@@ -646,30 +508,35 @@ void Run::first()
             done->set_value();
         };
         m_gateOpen.set_value();
-        break;
-    }
+    } else {
+        HostThread *thread = newThread(m_c.where == Where::Apartment);
+        if (m_c.where == Where::Apartment)
+            m_apartment = thread->id();
+        returned = thread->post([this, action, thread] {
+            if (m_c.where != Where::Locked)
+                return action(thread);
+            const std::lock_guard<std::recursive_mutex> lock(m_hostLock);
+            m_gateOpen.set_value();
+            waitOrHang(m_wantsLock.get_future().share(), "the callback's wait for the lock");
+            action(thread);
+        });
     }
     // The end of the process lets the held call go itself, if at all (execute()).
-    switch (m_c.first == Action::Exit ? Release::Never : m_c.release) {
-    case Release::Before:
+    const Release release = m_c.first == Action::Exit ? Release::Never : m_c.release;
+    if (release == Release::Before) {
         waitOrHang(begun, "the first action's beginning");
         if (!m_control.waitUntilHeld(m_hold, HandshakeMs))
             violation("the worker never reached the held call");
         m_control.releaseHold(m_hold);
-        break;
-    case Release::After:
-        if (returned.valid())
-            waitOrHang(returned, "the first action's return");
-        m_control.waitUntilHeld(m_hold, HandshakeMs);
-        m_control.releaseHold(m_hold);
-        m_control.waitUntilLeft(m_hold, HandshakeMs);
-        break;
-    case Release::Never:
-        break;
     }
     if (returned.valid())
         waitOrHang(returned, "the first action's return");
-    if (m_laterHold >= 0 && m_c.release != Release::Never
+    if (release == Release::After) {
+        m_control.waitUntilHeld(m_hold, HandshakeMs);
+        m_control.releaseHold(m_hold);
+        m_control.waitUntilLeft(m_hold, HandshakeMs);
+    }
+    if (m_laterHold >= 0 && release != Release::Never
         && !m_control.waitUntilHeld(m_laterHold, HandshakeMs))
         violation("the worker never reached the later held call");
 }
@@ -682,14 +549,12 @@ void Run::second()
         // no such rule, but it waits alike so that it meets the plug-in in the same state.
         if (!runEventsUntil([&] { return hostCallsDone(); }, HandshakeMs))
             violation("a host call into the plug-in did not end");
-        if (m_subscriber && m_subscriber->isRunning())
+        if (m_subscriber->isRunning())
             waitOrHang(m_subscriber->post([] {}), "the subscribing thread's return to its loop");
     }
-    if (m_c.second != Action::Subscribe) {
-        perform(m_c.second, false, nullptr);
-        return;
-    }
-    HostThread *subscriber = m_subscriber && m_subscriber->isRunning() ? m_subscriber : newThread();
+    if (m_c.second != Action::Subscribe)
+        return perform(m_c.second, false, nullptr);
+    HostThread *subscriber = m_subscriber->isRunning() ? m_subscriber : newThread();
     subscriber->run([&] { perform(Action::Subscribe, false, subscriber); });
 }
 
@@ -702,8 +567,7 @@ void Run::settle()
         violation("a host call into the plug-in did not end once everything was let go");
     if (!m_loaded)
         return; // the host sees nothing of a library it unloaded
-    const bool wantedOpen = m_subscribed && m_mode == 2 && m_session;
-    if (!wantedOpen) {
+    if (!m_subscribed || m_mode != 2 || !m_session) {
         if (!runEventsUntil([&] { return m_control.liveObjects() == 0; }, HandshakeMs))
             violation("device access is off, but the connection was not closed: "
                       + std::to_string(m_control.liveObjects()) + " SDK objects alive");
@@ -714,16 +578,15 @@ void Run::settle()
     if (m_c.answer == Answer::Failure
         && (m_c.point == Point::Enumerate || m_c.point == Point::DeviceQuery))
         return;
-    if (m_subscriber && m_subscriber->isRunning()
+    if (m_subscriber->isRunning()
         && !runEventsUntil([&] { return reportsSinceMark() > 0; }, HandshakeMs))
         violation("the board was not reported on the subscribing thread after the host last "
                   "asked for device access");
-    TalvernPluginInstance *table = tableForCall();
     const TalvernPluginLedColor colour { FirstLed, 70, 80, 90 };
     const bool shown = runEventsUntil(
-        [&] {
+        [&, t = table()] {
             timed("a frame once everything was let go", FrameBoundMs,
-                  [&] { table->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
+                  [&] { t->setLedsColors(norvaneMotherboardId.constData(), 1, &colour); });
             return m_control.latchedColours(0).value(0) == SimulatedColour { 70, 80, 90 };
         },
         HandshakeMs);
@@ -734,32 +597,33 @@ void Run::settle()
 // The host gives everything back and unloads the library.
 void Run::tearDown()
 {
-    if (m_letGo || m_stoppedBesideANotification) {
+    const bool leftForALaterCall = m_letGo || m_stoppedBesideANotification;
+    if (leftForALaterCall) {
         // What such a stop left goes at a call of the host made once it has ended. Such a host
         // sees the plug-in's threads go first.
         runEventsUntil(
             [&] {
-                return threadCount() == m_baselineThreads + hostThreads() + (m_session ? 1 : 0);
+                int hostThreads = 0;
+                for (const auto &thread : m_threads)
+                    hostThreads += thread->isRunning() ? 1 : 0;
+                return threadCount() == m_baselineThreads + hostThreads + (m_session ? 1 : 0);
             },
             HandshakeMs);
     }
-    if (m_loaded) {
+    // A library unloaded while device access ran, or while what a stop left was still there,
+    // goes at a later call of the host: such a host loads it again, gives back its tables, and
+    // unloads.
+    if (m_loaded || !m_tables.empty() || leftForALaterCall) {
+        if (!m_loaded)
+            load(); // its load table joins the tables
         if (m_subscribed)
             perform(Action::Unsubscribe, false, nullptr);
         while (!m_tables.empty())
             perform(Action::GiveBackLastTable, false, nullptr);
-        unload();
-    } else if (!m_tables.empty() || m_letGo || m_stoppedBesideANotification) {
-        // A library unloaded while device access ran, or while a worker let go or a notification
-        // kept the stopped controller: the plug-in's module reference goes at a later call of the
-        // host. Such a host loads it again, gives back its tables, and unloads.
-        load(); // its load table joins the tables
-        while (!m_tables.empty())
-            perform(Action::GiveBackLastTable, false, nullptr);
-        unload();
+        perform(Action::Unload, false, nullptr);
     }
     for (const auto &thread : m_threads)
-        endThread(thread.get());
+        thread->end();
 }
 
 void Run::checkWhatIsLeft()
@@ -786,6 +650,7 @@ void Run::checkWhatIsLeft()
         { "SDK references outstanding", m_control.outstandingReferences() },
         { "SDK calls, AddRef or Release outside the object's apartment",
           m_control.foreignThreadCalls() },
+        { "SDK calls, AddRef or Release on a host thread", m_control.hostThreadCalls() },
         { "SDK calls that began inside another on the same thread (a request run inside another)",
           m_control.nestedCalls() },
         { "SDK objects created while another one lived (two sessions at once)",
@@ -799,14 +664,6 @@ void Run::checkWhatIsLeft()
         if (count.count != 0)
             violation(std::to_string(count.count) + " " + count.what);
     }
-    const QVector<CallRecord> journal = m_control.journal();
-    for (int i = 0; i < journal.size(); ++i) {
-        for (const HostThreadLife &life : m_lives) {
-            if (journal[i].thread == life.id && i >= life.firstCall
-                && (life.lastCall < 0 || i < life.lastCall))
-                violation("the SDK's " + journal[i].method.toStdString() + " ran on a host thread");
-        }
-    }
 }
 
 int Run::execute()
@@ -814,7 +671,7 @@ int Run::execute()
     const Watchdog watchdog("the schedule " + toText(m_c), 3 * HandshakeMs);
     qInstallMessageHandler(&countStallWarnings);
     m_baselineThreads = threadCount();
-    m_lives.push_back({ QThread::currentThreadId(), 0, -1 });
+    SimulatorControl::markHostThread();
     if (m_c.first == Action::Exit && m_c.release == Release::Before) {
         // Registered before the plug-in loads, so it runs after the plug-in's static destructors:
         // the worker goes on while the process ends.
@@ -827,11 +684,12 @@ int Run::execute()
     start();
     trigger();
     first();
-    if (m_c.first != Action::Exit) // which returns only when it was not made
+    if (m_c.first != Action::Exit) { // which returns only when it was not made
         second();
-    settle();
-    tearDown();
-    checkWhatIsLeft();
+        settle();
+        tearDown();
+        checkWhatIsLeft();
+    }
     for (const std::string &text : m_violations)
         std::printf("violation: %s\n", text.c_str());
     if (!m_violations.empty())

@@ -45,12 +45,14 @@ const Value wheres[] = {
     { "subscribing", "on the subscribing thread" },
     { "other", "on another host thread" },
     { "apartment", "on a host thread with a COM apartment of its own" },
-    { "locked", "on a host thread holding the lock that the callback, due on the subscribing "
-                "thread, waits for" },
+    { "locked",
+      "on a host thread holding the lock that the callback, due on the subscribing "
+      "thread, waits for" },
     { "callback", "inside the host's callback, on the subscribing thread" },
-    { "failing-heap", "on a host thread whose heap fails at the k-th block, for k = 1, 2, ... "
-                      "until the call succeeds (at every block for a call that cannot be made "
-                      "twice)" },
+    { "failing-heap",
+      "on a host thread whose heap fails at the k-th block, for k = 1, 2, ... "
+      "until the call succeeds (at every block for a call that cannot be made "
+      "twice)" },
 };
 const Value helds[] = { { "quiet", "" },
                         { "pumping", ", delivering the worker thread's events while it waits" } };
@@ -60,8 +62,9 @@ const Value answers[] = { { "ok", "" },
                           { "RPC_S_SERVER_UNAVAILABLE", "" },
                           { "CO_E_OBJNOTCONNECTED", "" } };
 const Value releases[] = {
-    { "before", "once it is held and the first action has begun (before that action returns if "
-                "it waits for the worker)" },
+    { "before",
+      "once it is held and the first action has begun (before that action returns if "
+      "it waits for the worker)" },
     { "after", "after the first action has returned" },
     { "never", "not within any bound: after the second action" },
 };
@@ -78,7 +81,7 @@ constexpr Values all(const Value (&values)[N])
 {
     return { values, int(N) };
 }
-const Values dimensions[DimensionCount] = { all(points), all(actions), all(wheres),  all(helds),
+const Values dimensions[DimensionCount] = { all(points),  all(actions),  all(wheres), all(helds),
                                             all(answers), all(releases), all(actions) };
 
 int indexOf(Dimension dimension, const std::string &name)
@@ -113,13 +116,13 @@ const char *valueName(Dimension dimension, int value)
 
 std::array<int, DimensionCount> Combination::values() const
 {
-    return { int(point), int(first), int(where), int(held), int(answer), int(release),
-             secondIndex(second) };
+    return { int(point),  int(first),   int(where),         int(held),
+             int(answer), int(release), secondIndex(second) };
 }
 
 Combination Combination::fromValues(const std::array<int, DimensionCount> &values)
 {
-    return { Point(values[0]), Action(values[1]), Where(values[2]),   Held(values[3]),
+    return { Point(values[0]),  Action(values[1]),  Where(values[2]),   Held(values[3]),
              Answer(values[4]), Release(values[5]), seconds[values[6]], std::nullopt };
 }
 

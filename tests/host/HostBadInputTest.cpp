@@ -45,6 +45,11 @@ TEST_F(HostBadInput, UnknownIdsAndViewIndexesGiveNull)
         EXPECT_EQ(table().getDeviceView(norvaneMotherboardId.constData(), index), nullptr) << index;
     table().freeDeviceInfo(nullptr);
     table().freeDeviceView(nullptr);
+    plugin->freeTable(nullptr); // no table: the session goes on
+    TalvernPluginDeviceInfo *info = table().getDeviceInfo(norvaneMotherboardId.constData());
+    EXPECT_NE(info, nullptr);
+    table().freeDeviceInfo(info);
+    EXPECT_EQ(control.stopCalls(), 0);
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());
 }

@@ -1,12 +1,12 @@
 // The ordering explorer: runs combinations of a host action against a held SDK call, each in a
 // child process of its own under a watchdog, and reports each one that breaks the host's
 // threading contract as a readable schedule with the command line that replays it alone.
-//   ordering_explorer                 the sample: every pair of values, and the pinned schedules
-//   ordering_explorer --full          every triple of point, first action and release as well
-//   ordering_explorer --list [--full] the combinations, one a line, and their count
-//   ordering_explorer --run TEXT      one combination in this process (what a child runs)
-// --jobs N runs N children at a time (default: twice the cores, since most of a child's time is
-// spent waiting for bounds); --shard I/N runs every N-th combination from the I-th (from 0).
+//   ordering_explorer [--full] [--list] [--jobs N] [--shard I/N]
+//     the sample (every pair of values, the pinned schedules), or with --full every triple of
+//     point, first action and release as well; --list only lists them; --jobs runs N children at
+//     a time (default: twice the cores, since a child mostly waits for bounds); --shard runs every
+//     N-th combination from the I-th (from 0)
+//   ordering_explorer --run COMBINATION   one combination in this process, as a child runs it
 #include "ExplorerCoverage.h"
 #include "ExplorerRun.h"
 #include "StandardErrorLog.h"
@@ -16,12 +16,12 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-#include <QTimer>
 
+#include <atomic>
 #include <cstdio>
-#include <deque>
-#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -32,125 +32,73 @@ constexpr Platform ThisPlatform = Platform::Windows;
 #else
 constexpr Platform ThisPlatform = Platform::Linux;
 #endif
-// A child that has not ended by then hangs: its own watchdog ends it at 90 s.
+// A child that has not ended by then hangs (its own watchdog ends it at 90 s).
 constexpr int ChildBoundMs = 120000;
 
-struct Options
+int runAlone(const QString &text)
 {
-    bool full = false;
-    bool list = false;
-    int jobs = 2 * QThread::idealThreadCount();
-    int shard = 0;
-    int shards = 1;
-    QString run;
-};
+    const std::optional<Combination> combination = fromText(text.toStdString());
+    if (!combination) {
+        std::fprintf(stderr, "not a combination: %s\n", qPrintable(text));
+        return 2;
+    }
+    if (const char *why = whyNot(*combination, ThisPlatform))
+        std::printf("note: the explorer leaves this combination out: %s\n", why);
+    // A replay on its own registers the substitute SDK itself; a child finds it registered.
+    const bool registers = qEnvironmentVariableIsEmpty("GLINT_EXPLORER_CHILD");
+    if (registers && FAILED(GlintSimulatorSetRegistered(true)))
+        return 2;
+    const int result = runCombination(*combination);
+    if (registers)
+        GlintSimulatorSetRegistered(false);
+    return result;
+}
 
-bool parse(const QStringList &arguments, Options *options)
+// Runs each combination in a child, `jobs` at a time; prints every failure. Returns how many.
+int runChildren(const std::vector<Combination> &combinations, int jobs)
 {
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (argument == QLatin1String("--full")) {
-            options->full = true;
-        } else if (argument == QLatin1String("--list")) {
-            options->list = true;
-        } else if (argument == QLatin1String("--run") && hasValue) {
-            options->run = arguments[++i];
-        } else if (argument == QLatin1String("--jobs") && hasValue) {
-            options->jobs = std::max(1, arguments[++i].toInt());
-        } else if (argument == QLatin1String("--shard") && hasValue) {
-            const QStringList parts = arguments[++i].split(QLatin1Char('/'));
-            options->shard = parts.value(0).toInt();
-            options->shards = std::max(1, parts.value(1).toInt());
-        } else {
-            return false;
+    std::atomic<std::size_t> next { 0 };
+    std::atomic<int> failed { 0 };
+    std::mutex output;
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < combinations.size();) {
+            const std::string text = toText(combinations[i]);
+            QProcess child;
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        { QStringLiteral("--run"), QString::fromStdString(text) });
+            const bool ended = child.waitForFinished(ChildBoundMs);
+            if (!ended)
+                child.kill();
+            child.waitForFinished(-1);
+            const QByteArray log = child.readAll();
+            const bool passed = ended && child.exitStatus() == QProcess::NormalExit
+                && child.exitCode() == 0
+                && (log.contains("explorer: passed") || log.contains("explorer: exiting"))
+                && !log.contains("Sanitizer") && !log.contains("runtime error:");
+            if (passed)
+                continue;
+            ++failed;
+            const QString how = !ended
+                ? QStringLiteral("hung, ended after %1 s").arg(ChildBoundMs / 1000)
+                : child.exitStatus() == QProcess::CrashExit
+                ? QStringLiteral("crashed")
+                : QStringLiteral("exit %1").arg(child.exitCode());
+            const std::lock_guard<std::mutex> lock(output);
+            std::printf("\nFAILED %s (%s)\n%s\n  replay: %s --run \"%s\"\n%s\n", text.c_str(),
+                        qPrintable(how), describe(combinations[i]).c_str(),
+                        qPrintable(QCoreApplication::applicationFilePath()), text.c_str(),
+                        log.right(6000).constData());
+            std::fflush(stdout);
         }
-    }
-    return true;
+    };
+    std::vector<std::thread> workers;
+    for (int j = 0; j < jobs; ++j)
+        workers.emplace_back(work);
+    for (std::thread &worker : workers)
+        worker.join();
+    return failed.load();
 }
-
-bool passed(const QProcess &child, const QByteArray &output)
-{
-    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0
-        && (output.contains("explorer: passed") || output.contains("explorer: exiting"))
-        && !output.contains("Sanitizer") && !output.contains("runtime error:");
-}
-
-class Runner : public QObject
-{
-public:
-    Runner(std::vector<Combination> combinations, int jobs)
-        : m_waiting(combinations.begin(), combinations.end())
-        , m_jobs(jobs)
-    { }
-
-    int run()
-    {
-        m_clock.start();
-        for (int i = 0; i < m_jobs; ++i)
-            startNext();
-        if (m_running > 0)
-            QCoreApplication::exec();
-        return m_failed;
-    }
-    qint64 seconds() const { return m_clock.elapsed() / 1000; }
-
-private:
-    void startNext()
-    {
-        if (m_waiting.empty())
-            return;
-        const Combination combination = m_waiting.front();
-        m_waiting.pop_front();
-        auto *child = new QProcess(this);
-        child->setProcessChannelMode(QProcess::MergedChannels);
-        auto *watchdog = new QTimer(child);
-        watchdog->setSingleShot(true);
-        connect(watchdog, &QTimer::timeout, child, [child] { child->kill(); });
-        auto output = std::make_shared<QByteArray>();
-        connect(child, &QProcess::readyRead, child,
-                [child, output] { *output += child->readAll(); });
-        connect(child, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-                [this, child, combination, watchdog, output] {
-                    const bool hung = !watchdog->isActive();
-                    watchdog->stop();
-                    *output += child->readAll();
-                    if (hung || !passed(*child, *output))
-                        report(combination, *child, *output, hung);
-                    child->deleteLater();
-                    --m_running;
-                    startNext();
-                    if (m_running == 0)
-                        QCoreApplication::quit();
-                });
-        ++m_running;
-        child->start(QCoreApplication::applicationFilePath(),
-                     { QStringLiteral("--run"), QString::fromStdString(toText(combination)) });
-        watchdog->start(ChildBoundMs);
-    }
-
-    void report(const Combination &combination, const QProcess &child, const QByteArray &output,
-                bool hung)
-    {
-        ++m_failed;
-        const std::string text = toText(combination);
-        QString how = hung ? QStringLiteral("hung: ended after %1 s").arg(ChildBoundMs / 1000)
-            : child.exitStatus() == QProcess::CrashExit
-            ? QStringLiteral("crashed")
-            : QStringLiteral("exit %1").arg(child.exitCode());
-        std::printf("\nFAILED %s (%s)\n%s\n  replay: %s --run \"%s\"\n%s\n", text.c_str(),
-                    qPrintable(how), describe(combination).c_str(),
-                    qPrintable(QCoreApplication::applicationFilePath()), text.c_str(),
-                    output.right(6000).constData());
-        std::fflush(stdout);
-    }
-
-    std::deque<Combination> m_waiting;
-    int m_jobs;
-    int m_running = 0;
-    int m_failed = 0;
-    QElapsedTimer m_clock;
-};
 
 } // namespace
 
@@ -165,68 +113,59 @@ int main(int argc, char **argv)
     qInstallMessageHandler(&writeLogLineToStandardError);
 #endif
     QCoreApplication application(argc, argv);
-    Options options;
-    if (!parse(application.arguments(), &options)) {
-        std::fprintf(stderr,
-                     "usage: ordering_explorer [--full] [--list] [--jobs N] [--shard I/N] "
-                     "| --run COMBINATION\n");
-        return 2;
-    }
-    if (!options.run.isEmpty()) {
-        const std::optional<Combination> combination = fromText(options.run.toStdString());
-        if (!combination) {
-            std::fprintf(stderr, "not a combination: %s\n", qPrintable(options.run));
+    const QStringList arguments = application.arguments();
+    if (arguments.value(1) == QLatin1String("--run"))
+        return runAlone(arguments.value(2));
+    bool full = false;
+    bool list = false;
+    int jobs = 2 * QThread::idealThreadCount();
+    int shard = 0;
+    int shards = 1;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--full")) {
+            full = true;
+        } else if (argument == QLatin1String("--list")) {
+            list = true;
+        } else if (argument == QLatin1String("--jobs") && i + 1 < arguments.size()) {
+            jobs = std::max(1, arguments[++i].toInt());
+        } else if (argument == QLatin1String("--shard") && i + 1 < arguments.size()) {
+            const QStringList parts = arguments[++i].split(QLatin1Char('/'));
+            shard = parts.value(0).toInt();
+            shards = std::max(1, parts.value(1).toInt());
+        } else {
+            std::fprintf(stderr,
+                         "usage: ordering_explorer [--full] [--list] [--jobs N] "
+                         "[--shard I/N] | --run COMBINATION\n");
             return 2;
         }
-        if (const char *why = whyNot(*combination, ThisPlatform))
-            std::printf("note: the explorer leaves this combination out: %s\n", why);
-        // A replay on its own registers the substitute SDK itself; a child finds it registered.
-        const bool registers = qEnvironmentVariableIsEmpty("GLINT_EXPLORER_CHILD");
-        if (registers && FAILED(GlintSimulatorSetRegistered(true))) {
-            std::fprintf(stderr, "cannot register the substitute SDK\n");
-            return 2;
-        }
-        const int result = runCombination(*combination);
-        if (registers)
-            GlintSimulatorSetRegistered(false);
-        return result;
     }
 
-    const Coverage coverage = options.full ? fullRun(ThisPlatform) : sample(ThisPlatform);
+    const Coverage coverage = full ? fullRun(ThisPlatform) : sample(ThisPlatform);
     std::vector<Combination> chosen;
-    for (std::size_t i = std::size_t(options.shard); i < coverage.combinations.size();
-         i += std::size_t(options.shards))
+    for (std::size_t i = std::size_t(shard); i < coverage.combinations.size();
+         i += std::size_t(shards))
         chosen.push_back(coverage.combinations[i]);
-    if (options.list) {
-        for (const Combination &combination : chosen)
+    for (const Combination &combination : chosen) {
+        if (list)
             std::printf("%s\n", toText(combination).c_str());
     }
-    std::printf(
-        "ordering explorer: %s, %zu combinations%s: of %d runnable ones, covering each of "
-        "the %d pairs of values%s and %zu pinned schedules\n",
-        options.full ? "full run" : "sample", chosen.size(),
-        options.shards > 1
-            ? qPrintable(QStringLiteral(" (shard %1 of %2)").arg(options.shard).arg(options.shards))
-            : "",
-        coverage.runnable, coverage.pairs,
-        options.full ? qPrintable(QStringLiteral(", each of the %1 triples of point, first action "
-                                                 "and release")
-                                      .arg(coverage.triples))
-                     : "",
-        pinnedSchedules(ThisPlatform).size());
+    std::printf("ordering explorer: %s, %zu combinations (shard %d of %d) of %d runnable ones: "
+                "each of the %d pairs of values, %d triples of point, first action and release, "
+                "and %zu pinned schedules\n",
+                full ? "full run" : "sample", chosen.size(), shard, shards, coverage.runnable,
+                coverage.pairs, coverage.triples, pinnedSchedules(ThisPlatform).size());
     std::fflush(stdout);
-    if (options.list)
+    if (list)
         return 0;
-
-    if (FAILED(GlintSimulatorSetRegistered(true))) {
-        std::fprintf(stderr, "cannot register the substitute SDK\n");
+    if (FAILED(GlintSimulatorSetRegistered(true)))
         return 2;
-    }
     qputenv("GLINT_EXPLORER_CHILD", "1");
-    Runner runner(chosen, options.jobs);
-    const int failed = runner.run();
+    QElapsedTimer clock;
+    clock.start();
+    const int failed = runChildren(chosen, jobs);
     GlintSimulatorSetRegistered(false);
     std::printf("ordering explorer: %zu combinations, %d failed, in %lld s with %d jobs\n",
-                chosen.size(), failed, static_cast<long long>(runner.seconds()), options.jobs);
+                chosen.size(), failed, static_cast<long long>(clock.elapsed() / 1000), jobs);
     return failed == 0 ? 0 : 1;
 }
