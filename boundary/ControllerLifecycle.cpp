@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <thread>
 #include <utility>
 
 // Destroyed with the module's statics. Every controller, current or retired, holds a reference on
@@ -158,14 +157,14 @@ void ControllerLifecycle::stop() noexcept
         destroy(stopping);
         return;
     }
-    // When this thread itself still holds it (the host's callback gave back the last table), it
-    // goes as this thread lets go of it. Set before it is listed: once listed, another thread's
-    // call may delete it. Neither needs memory, which the host's heap may not have now: the list
-    // has room for every controller from its creation.
-    stopping->setOnFree([](GlintSdkController *controller, bool onStoppingThread) {
-        if (onStoppingThread)
-            instance().deleteIfFree(controller);
-    });
+    // It goes as the last thread that holds it lets go of it (a frame or a lookup in a host's
+    // call, a notification or a report in the subscribing thread's delivery of it), where the
+    // host's own reference keeps the code mapped; a worker that was let go and has ended since
+    // leaves it for a later call of the host. Set before it is listed: once listed, another
+    // thread's call may delete it. Neither needs memory, which the host's heap may not have now:
+    // the list has room for every controller from its creation.
+    stopping->setOnFree(
+        [](GlintSdkController *controller) { instance().deleteIfFree(controller); });
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_retired.push_back(stopping);
 }
@@ -180,8 +179,6 @@ void ControllerLifecycle::deleteIfFree(GlintSdkController *retired) noexcept
         m_retired.erase(found);
     }
     destroy(retired);
-    // On the thread of a callback that stopped its session, once the callback and Qt's delivery
-    // around it are over: the host, whose event loop runs this, still holds its own reference.
     releaseModuleIfIdle();
 }
 

@@ -8,11 +8,12 @@
 //     within 1 s; then the controller is deleted, unless something still holds it (a notification
 //     running in the host, a frame past its bound, a completion Qt is delivering) or its worker is
 //     still inside the SDK (let go). Such a controller is retired: kept beside the current one,
-//     and deleted at a later call of the host once it is free, or on the thread that stopped it
-//     when that thread drops its last hold (a callback that gave back the last table). The
-//     plug-in's reference on its own module goes once no controller is left, only where the
-//     host's own reference keeps the code mapped: inside a host's call, or on the thread of a
-//     callback that stopped its session, once the callback and Qt's delivery around it are over.
+//     and deleted by the thread that drops its last hold (a frame or a lookup inside a host's
+//     call; a notification, or a report Qt delivers, on the subscribing thread), or, when its
+//     worker was let go and has ended since, at a later call of the host. The plug-in's
+//     reference on its own module goes once no controller is left, only where the host's own
+//     reference keeps the code mapped: inside a host's call, or inside the subscribing thread's
+//     delivery of the plug-in's report, once the callback and Qt's delivery around it are over.
 //
 // Which host calls come from which threads, and what the plug-in does about it:
 // - subscribe, unsubscribe and set-mode: one host thread at a time, as the host promises; each
@@ -110,7 +111,7 @@ private:
     // none is left. Only in a host's call into the plug-in, where the host's own reference keeps
     // the code mapped.
     void reap() noexcept;
-    // The same for one controller, on the thread whose callback stopped it.
+    // The same for one controller, on the thread that dropped its last hold.
     void deleteIfFree(GlintSdkController *retired) noexcept;
     void releaseModuleIfIdle() noexcept;
     void destroy(GlintSdkController *controller) noexcept;

@@ -213,7 +213,6 @@ void GlintSdkController::acquireHold(bool waited) noexcept
 void GlintSdkController::releaseHold(bool waited) noexcept
 {
     FreeHandler onFree = nullptr;
-    bool onStoppingThread = false;
     {
         // The counts change under the mutex that isFree() reads them under: a thread that finds
         // this controller free and deletes it does so only after this section has ended.
@@ -223,15 +222,13 @@ void GlintSdkController::releaseHold(bool waited) noexcept
         const bool last = --m_holds == 0;
         if (m_stopping.load()) {
             m_holdsReleased.notify_all();
-            if (last) {
+            if (last)
                 onFree = std::exchange(m_onFree, nullptr);
-                onStoppingThread = std::this_thread::get_id() == m_stoppedOn;
-            }
         }
     }
-    // From here on this controller may be gone: only the values taken above are used.
+    // From here on this controller may be gone: only the function taken above is used.
     if (onFree)
-        onFree(this, onStoppingThread);
+        onFree(this);
 }
 
 void GlintSdkController::holdNoLongerWaited() noexcept
@@ -252,10 +249,6 @@ bool GlintSdkController::stop(Deadline deadline) noexcept
 {
     if (!m_life.move(ControllerState::Stopping))
         return false;
-    {
-        const std::lock_guard<std::mutex> lock(m_holdMutex);
-        m_stoppedOn = std::this_thread::get_id();
-    }
     m_stopping.store(true);
     worker->cancel();
     // What has not begun goes now: completions not yet taken by Qt (and their holds), frames still

@@ -24,7 +24,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class GlintSdkController : public QObject
@@ -78,9 +77,10 @@ public:
     bool stop(Deadline deadline) noexcept;
     // Stopped, its thread gone, nothing holding it: it may be deleted, on any thread.
     bool isFree() noexcept;
-    // Called, once, on the thread that drops the last hold of a stopped controller, with whether
-    // that is the thread that stopped it. It may delete the controller; it needs no memory.
-    using FreeHandler = void (*)(GlintSdkController *controller, bool onStoppingThread);
+    // Called, once, on the thread that drops the last hold of a stopped controller: inside a
+    // host's call, or inside Qt's delivery of a report on the subscribing thread. It may delete
+    // the controller; it needs no memory.
+    using FreeHandler = void (*)(GlintSdkController *controller);
     void setOnFree(FreeHandler onFree) noexcept;
 
 Q_SIGNALS:
@@ -97,12 +97,11 @@ private:
 
     StateMachine m_life { ControllerState::Running };
     std::atomic<bool> m_stopping { false };
-    std::mutex m_holdMutex; // guards the counts, m_onFree and m_stoppedOn
+    std::mutex m_holdMutex; // guards the counts and m_onFree
     std::condition_variable m_holdsReleased;
     int m_holds = 0;
     int m_waitedHolds = 0;
     FreeHandler m_onFree = nullptr;
-    std::thread::id m_stoppedOn;
     std::mutex m_receiverMutex; // guards the two below
     QObject *m_receiver = nullptr; // the current one, of m_receivers
     // Each on the thread it reports to; deleted with the controller, when nothing is queued to

@@ -157,12 +157,13 @@ std::vector<Combination> pinnedSchedules(Platform platform)
         pinned("StopControl/give-back-last-table@callback/quiet/ok/before/unload"),
         // The last table back and the unload during a hung Apply; the exit during one, with a
         // host thread waiting for its frame; the exit while the worker enumerates, going on as
-        // the process ends; the last table back under a lock the callback waits for; a mode
-        // change while Apply delivers the worker's events.
+        // the process ends; the last table back under a lock the callback waits for, then the
+        // unload (the controller goes as the callback returns); a mode change while Apply
+        // delivers the worker's events.
         pinned("Apply/give-back-last-table@other/quiet/ok/never/unload"),
         pinned("Apply/exit@other/quiet/ok/never/take-table"),
         pinned("devices.get_Item/exit@subscribing/quiet/ok/before/take-table"),
-        pinned("Apply/give-back-last-table@locked/quiet/ok/before/take-table"),
+        pinned("Apply/give-back-last-table@locked/quiet/ok/before/unload"),
         pinned("Apply/mode-1@other/pumping/ok/after/take-table"),
     };
     if (platform == Platform::Linux) {

@@ -154,7 +154,6 @@ private:
     int m_reportMark = 0; // the reports when the host last asked for device access
     int m_wrongThreadReports = 0;
     bool m_letGo = false; // a stop waited for its bound: its worker was let go
-    bool m_stoppedBesideANotification = false;
 
     std::recursive_mutex m_hostLock; // the host's own lock, which its callback takes
     std::atomic<int> m_inCallback { 0 };
@@ -388,8 +387,6 @@ void Run::perform(Action action, bool asChosen, HostThread *on)
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_session = false;
         m_letGo = m_letGo || Clock::now() - started >= std::chrono::milliseconds(900);
-        m_stoppedBesideANotification =
-            m_stoppedBesideANotification || (asChosen && m_c.where == Where::Locked);
         break;
     }
     case Action::EndThread:
@@ -597,10 +594,9 @@ void Run::settle()
 // The host gives everything back and unloads the library.
 void Run::tearDown()
 {
-    const bool leftForALaterCall = m_letGo || m_stoppedBesideANotification;
-    if (leftForALaterCall) {
-        // What such a stop left goes at a call of the host made once it has ended. Such a host
-        // sees the plug-in's threads go first.
+    if (m_letGo) {
+        // A worker let go, and ended since, goes at a call of the host made after its end. Such
+        // a host sees the plug-in's threads go first.
         runEventsUntil(
             [&] {
                 int hostThreads = 0;
@@ -610,10 +606,10 @@ void Run::tearDown()
             },
             HandshakeMs);
     }
-    // A library unloaded while device access ran, or while what a stop left was still there,
-    // goes at a later call of the host: such a host loads it again, gives back its tables, and
+    // A library unloaded while device access ran, or while a worker let go was still there, goes
+    // at a later call of the host: such a host loads it again, gives back its tables, and
     // unloads.
-    if (m_loaded || !m_tables.empty() || leftForALaterCall) {
+    if (m_loaded || !m_tables.empty() || m_letGo) {
         if (!m_loaded)
             load(); // its load table joins the tables
         if (m_subscribed)

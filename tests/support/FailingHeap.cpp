@@ -7,20 +7,20 @@
 #include <cstdlib>
 #include <new>
 
-// The allocator behind the replacements: a sanitizer's, or the C library's.
-extern "C" {
+// A sanitizer keeps malloc and its kin for itself (it needs them before it has set itself up):
+// there only operator new fails, and Qt's containers keep their blocks.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-void *__interceptor_malloc(std::size_t size);
-void *__interceptor_calloc(std::size_t count, std::size_t size);
-void *__interceptor_realloc(void *block, std::size_t size);
-#define NEXT_ALLOCATOR(name) __interceptor_##name
+#define GLINT_FAILS_CONTAINERS 0
+#define NEXT_ALLOCATOR(name) std::name
 #else
+#define GLINT_FAILS_CONTAINERS 1
+extern "C" {
 void *__libc_malloc(std::size_t size);
 void *__libc_calloc(std::size_t count, std::size_t size);
 void *__libc_realloc(void *block, std::size_t size);
+}
 #define NEXT_ALLOCATOR(name) __libc_##name
 #endif
-}
 
 namespace {
 
@@ -42,10 +42,12 @@ bool insideQt(void *address)
     return dladdr(address, &info) && info.dli_fbase == qtBase;
 }
 
+#if GLINT_FAILS_CONTAINERS
 bool containerBlockFails()
 {
     return t_containers && !t_insideNew && FailingHeap::failsHere();
 }
+#endif
 
 } // namespace
 
@@ -103,6 +105,7 @@ void operator delete(void *block, std::size_t) noexcept
     std::free(block);
 }
 
+#if GLINT_FAILS_CONTAINERS
 extern "C" {
 
 void *malloc(std::size_t size)
@@ -120,3 +123,4 @@ void *realloc(void *block, std::size_t size)
     return containerBlockFails() ? nullptr : NEXT_ALLOCATOR(realloc)(block, size);
 }
 }
+#endif

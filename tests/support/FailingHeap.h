@@ -1,7 +1,8 @@
 // A heap that gives out on one thread: while armed, the n-th block (or every block) asked for on
 // that thread fails. Linux only: a program that links this replaces operator new, and malloc,
 // calloc and realloc, for the whole process, and the plug-in's shared library and Qt resolve to
-// them (on Windows the DLL keeps its own C++ runtime's).
+// them (on Windows the DLL keeps its own C++ runtime's). Under a sanitizer, which keeps malloc
+// and its kin for itself, only operator new fails.
 //
 // Blocks that Qt's own code asks for with operator new (its objects' private data) are spared:
 // Qt's constructors are not all exception-safe (a QThread whose private data cannot be completed
