@@ -119,6 +119,7 @@ private:
     void sendFramesUntilHeld();
     void first();
     void second();
+    void beforeTheUnload();
     void settle();
     void tearDown();
     void checkWhatIsLeft();
@@ -206,6 +207,7 @@ void Run::call(const char *what, int boundMs, bool failing, bool repeatable, Cal
             break;
     }
 #else
+    static_cast<void>(repeatable); // no failing heap on Windows
     failing = false;
 #endif
     if (!failing)
@@ -540,19 +542,24 @@ void Run::first()
 
 void Run::second()
 {
-    if (m_c.second == Action::Unload || m_c.second == Action::Exit) {
-        // No host thread may be inside a call into the library as it goes, and the subscribing
-        // thread has returned to its event loop from any delivery of the plug-in's; the exit has
-        // no such rule, but it waits alike so that it meets the plug-in in the same state.
-        if (!runEventsUntil([&] { return hostCallsDone(); }, HandshakeMs))
-            violation("a host call into the plug-in did not end");
-        if (m_subscriber->isRunning())
-            waitOrHang(m_subscriber->post([] {}), "the subscribing thread's return to its loop");
-    }
+    // The exit has no rule of the unload's, but it waits alike so that it meets the plug-in in
+    // the same state.
+    if (m_c.second == Action::Unload || m_c.second == Action::Exit)
+        beforeTheUnload();
     if (m_c.second != Action::Subscribe)
         return perform(m_c.second, false, nullptr);
     HostThread *subscriber = m_subscriber->isRunning() ? m_subscriber : newThread();
     subscriber->run([&] { perform(Action::Subscribe, false, subscriber); });
+}
+
+// No host thread may be inside a call into the library as it goes, and the subscribing thread
+// has returned to its event loop from any delivery of the plug-in's.
+void Run::beforeTheUnload()
+{
+    if (!runEventsUntil([&] { return hostCallsDone(); }, HandshakeMs))
+        violation("a host call into the plug-in did not end");
+    if (m_subscriber->isRunning())
+        waitOrHang(m_subscriber->post([] {}), "the subscribing thread's return to its loop");
 }
 
 // Everything let go; the last wanted state: reported on the subscribing thread with frames
@@ -616,6 +623,7 @@ void Run::tearDown()
             perform(Action::Unsubscribe, false, nullptr);
         while (!m_tables.empty())
             perform(Action::GiveBackLastTable, false, nullptr);
+        beforeTheUnload();
         perform(Action::Unload, false, nullptr);
     }
     for (const auto &thread : m_threads)
