@@ -2,7 +2,7 @@
 // shared; the minimum is the least disturbed run, the median the typical one).
 #pragma once
 
-#include "boundary/LedColourFrame.h"
+#include "sdk/LedColourFrame.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,9 +29,11 @@ inline void repeated(benchmark::internal::Benchmark *b)
 
 // count entries with LED ids spread evenly over all of the device's LEDs, so that on a merged
 // device every board gets its share.
-inline LedColourFrame spreadFrame(const QVector<int32_t> &ledIds, int count)
+// Entries of the worker's frame (LedColour) or the host's (TalvernPluginLedColor).
+template<class Entry = LedColour>
+QVector<Entry> spreadFrame(const QVector<int32_t> &ledIds, int count)
 {
-    LedColourFrame frame;
+    QVector<Entry> frame;
     if (ledIds.isEmpty())
         return frame;
     for (int i = 0; i < count; ++i) {

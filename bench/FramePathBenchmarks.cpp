@@ -16,7 +16,7 @@ namespace {
 // barrier.
 const TalvernPluginInstance *g_table = nullptr;
 QByteArray g_deviceId;
-LedColourFrame g_frame;
+QVector<TalvernPluginLedColor> g_frame;
 
 // Three host threads at once: the worker runs their frames one after the other.
 void framePath(benchmark::State &state)
@@ -36,7 +36,8 @@ void framePath(benchmark::State &state)
                 state.SkipWithError("the plug-in did not report the device");
             } else {
                 g_deviceId = environment.deviceId();
-                g_frame = spreadFrame(environment.ledIds(), int(state.range(1)));
+                g_frame =
+                    spreadFrame<TalvernPluginLedColor>(environment.ledIds(), int(state.range(1)));
             }
         }
     }
@@ -61,7 +62,8 @@ void framePathPaired(benchmark::State &state)
         return;
     }
     const QByteArray deviceId = environment.deviceId();
-    const LedColourFrame frame = spreadFrame(environment.ledIds(), int(state.range(1)));
+    const QVector<TalvernPluginLedColor> frame =
+        spreadFrame<TalvernPluginLedColor>(environment.ledIds(), int(state.range(1)));
     QThread floorThread;
     QObject floorReceiver;
     floorReceiver.moveToThread(&floorThread);

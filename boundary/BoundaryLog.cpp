@@ -1,7 +1,7 @@
 #include "BoundaryLog.h"
 
 #include "HostCallGuard.h"
-#include "platform/LogLine.h"
+#include "glint/LogLine.h"
 #include "platform/ModuleLifetime.h"
 
 const QLoggingCategory &boundaryLog()

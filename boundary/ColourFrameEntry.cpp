@@ -1,12 +1,20 @@
 // The per-frame path: one contiguous copy of the host's entries, handed to the worker thread.
 #include "ControllerLifecycle.h"
 #include "HostCallGuard.h"
-#include "LedColourFrame.h"
 #include "PluginState.h"
 #include "TableOperations.h"
 #include "sdk/GlintSdkController.h"
+#include "sdk/LedColourFrame.h"
 
+#include <cstddef>
 #include <cstring>
+
+// The host's records are copied into the frame as they stand: the two must agree to the byte.
+static_assert(sizeof(LedColour) == sizeof(TalvernPluginLedColor), "colour record");
+static_assert(offsetof(LedColour, ledId) == offsetof(TalvernPluginLedColor, ledId), "LED id");
+static_assert(offsetof(LedColour, r) == offsetof(TalvernPluginLedColor, r), "red");
+static_assert(offsetof(LedColour, g) == offsetof(TalvernPluginLedColor, g), "green");
+static_assert(offsetof(LedColour, b) == offsetof(TalvernPluginLedColor, b), "blue");
 
 // Frames that cannot be read safely (null id, negative count, null entries with a positive count),
 // that arrive before the first subscription or after a stop, while the SDK stalls, or that cannot
@@ -25,7 +33,8 @@ void TALVERN_CDECL TalvernPluginSetLedsColors(const char *deviceId, int32_t coun
         LedColourFrame frame;
         if (count > 0) {
             frame.resize(count);
-            std::memcpy(frame.data(), colors, std::size_t(count) * sizeof(TalvernPluginLedColor));
+            std::memcpy(static_cast<void *>(frame.data()), colors,
+                        std::size_t(count) * sizeof(TalvernPluginLedColor));
         }
         use->setLedsColors(deviceId, frame);
     });

@@ -3,7 +3,7 @@
 #include "BoundaryLog.h"
 #include "TableOperations.h"
 #include "platform/ModuleLifetime.h"
-#include "sdk/GlintSdkLog.h"
+#include "glint/GlintSdkLog.h"
 
 #include <algorithm>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "HostCallGuard.h"
 #include "PluginState.h"
 #include "TableOperations.h"
-#include "platform/LogLine.h"
+#include "glint/LogLine.h"
 
 void notifyHostAboutCurrentConnectedDevices()
 {

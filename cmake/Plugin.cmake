@@ -9,7 +9,6 @@ set(GLINT_PLUGIN_SOURCES
     boundary/HostCallGuard.h
     boundary/HostMemory.h boundary/HostMemory.cpp
     boundary/HostNotification.cpp
-    boundary/LedColourFrame.h
     boundary/HostRecordRelease.h boundary/HostRecordRelease.cpp
     boundary/PluginEntry.cpp
     boundary/PluginState.h boundary/PluginState.cpp
@@ -25,15 +24,17 @@ set(GLINT_PLUGIN_SOURCES
     sdk/ControllerState.h sdk/ControllerState.cpp
     sdk/FrameRequest.h sdk/FrameRequest.cpp
     sdk/GlintSdkController.h sdk/GlintSdkController.cpp
-    sdk/GlintSdkInterfaces.h
-    sdk/GlintSdkLog.h sdk/GlintSdkLog.cpp
     sdk/GlintSdkWorker.h sdk/GlintSdkWorker.cpp
     sdk/LedColourApplication.h sdk/LedColourApplication.cpp
+    sdk/LedColourFrame.h
+    sdk/RequestQueue.h sdk/RequestQueue.cpp
     sdk/SdkConnectionGate.h sdk/SdkConnectionGate.cpp
     sdk/StallMonitor.h sdk/StallMonitor.cpp
     platform/Com.h platform/ComPtr.h platform/BstrHolder.h platform/BstrString.h
     platform/ModuleLifetime.h platform/ModuleLifetime.cpp
-    platform/LogLine.h platform/LogLine.cpp
+    glint/GlintSdkInterfaces.h
+    glint/GlintSdkLog.h glint/GlintSdkLog.cpp
+    glint/LogLine.h glint/LogLine.cpp
 )
 add_library(glint_plugin_objects OBJECT ${GLINT_PLUGIN_SOURCES})
 target_link_libraries(glint_plugin_objects PUBLIC Qt5::Core platform Threads::Threads ${CMAKE_DL_LIBS})

@@ -1,9 +1,9 @@
 #include "DeviceBuilder.h"
 
 #include "DeviceTypes.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 #include "platform/BstrString.h"
-#include "platform/LogLine.h"
-#include "sdk/GlintSdkLog.h"
 
 #include <QCryptographicHash>
 

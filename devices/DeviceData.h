@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/ComPtr.h"
-#include "sdk/GlintSdkInterfaces.h"
+#include "glint/GlintSdkInterfaces.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -3,8 +3,8 @@
 #include "DeviceBuilder.h"
 #include "DeviceTypes.h"
 #include "MotherboardMerge.h"
-#include "platform/LogLine.h"
-#include "sdk/GlintSdkLog.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 void enumerateDevices(IGlintSdk2 *sdk, std::int32_t type, DeviceStore &store)
 {

@@ -1,7 +1,7 @@
 #include "DeviceStore.h"
 
-#include "platform/LogLine.h"
-#include "sdk/GlintSdkLog.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 SharedDeviceDescription DeviceStore::deviceDescription(const QByteArray &deviceId) const
 {

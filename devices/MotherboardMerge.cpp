@@ -2,8 +2,8 @@
 
 #include "DeviceBuilder.h"
 #include "DeviceTypes.h"
-#include "platform/LogLine.h"
-#include "sdk/GlintSdkLog.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 #include <limits>
 

@@ -1,7 +1,7 @@
 #include "ControllerState.h"
 
-#include "GlintSdkLog.h"
-#include "platform/LogLine.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 // queued call uses, at its cost).
 #pragma once
 
-#include "boundary/LedColourFrame.h"
+#include "LedColourFrame.h"
 
 #include <QSemaphore>
 

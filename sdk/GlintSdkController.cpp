@@ -1,7 +1,7 @@
 #include "GlintSdkController.h"
 
-#include "GlintSdkLog.h"
-#include "platform/LogLine.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,23 +1,19 @@
 #include "GlintSdkWorker.h"
 
-#include "GlintSdkLog.h"
 #include "LedColourApplication.h"
 #include "SdkConnectionGate.h"
 #include "devices/DeviceEnumeration.h"
-#include "platform/LogLine.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 #include "platform/ModuleLifetime.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include <chrono>
 #include <cstring>
 #include <exception>
-#include <thread>
 
 namespace {
-
-constexpr QEvent::Type WakeEvent = QEvent::Type(QEvent::User + 0x0C02);
 
 // After the n-th failed opening in a row: 1, 2, 4, 8, 16 s, then every 30 s.
 int retryDelayMs(int failedAttempts)
@@ -30,25 +26,20 @@ int retryDelayMs(int failedAttempts)
 
 GlintSdkWorker::GlintSdkWorker()
     : QObject(nullptr)
+    , m_requests(this)
     , m_retry(this)
 {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] {
         ModuleLifetime::parkIfExiting();
-        {
-            const std::lock_guard<std::mutex> lock(m_queueMutex);
-            if (!m_changeQueued && !m_queueClosed) {
-                m_queue.push_back({});
-                m_changeQueued = true;
-            }
-        }
+        m_requests.queueChange();
         runQueued();
     });
 }
 
 GlintSdkWorker::~GlintSdkWorker()
 {
-    dropFrames(true);
+    m_requests.dropFrames(true);
     // The connection is closed on the thread that opened it: the worker thread's end does that
     // (shutDown()). Only a worker used on one thread alone (the discovery tests) closes here.
     if (thread() == QThread::currentThread())
@@ -57,107 +48,17 @@ GlintSdkWorker::~GlintSdkWorker()
 
 void GlintSdkWorker::setWantedOpen(bool open)
 {
-    std::unique_ptr<QEvent> wake;
-    {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        const Target previous = m_target;
-        if (open && !m_target.open)
-            ++m_target.opening;
-        m_target.open = open;
-        try {
-            // A change already queued acts on the new target too; it still needs a wake if the
-            // one it had could not be posted.
-            if (m_changeQueued)
-                wake = wakeLocked();
-            else
-                m_changeQueued = queueLocked({}, wake);
-        } catch (...) {
-            m_target = previous;
-            throw;
-        }
-    }
-    postWake(std::move(wake));
+    m_requests.want(open);
 }
 
 void GlintSdkWorker::post(FrameRequest *frame)
 {
-    frame->addRef();
-    bool queued = false;
-    std::unique_ptr<QEvent> wake;
-    try {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        queued = queueLocked({ frame }, wake);
-    } catch (...) {
-        frame->release();
-        throw;
-    }
-    if (!queued) {
-        frame->drop();
-        frame->release();
-    }
-    postWake(std::move(wake));
-}
-
-bool GlintSdkWorker::queueLocked(Request request, std::unique_ptr<QEvent> &wake)
-{
-    if (m_queueClosed)
-        return false;
-    m_queue.push_back(request);
-    try {
-        wake = wakeLocked();
-    } catch (...) {
-        m_queue.pop_back();
-        throw;
-    }
-    return true;
-}
-
-std::unique_ptr<QEvent> GlintSdkWorker::wakeLocked()
-{
-    if (m_wakePosted || m_queueClosed || m_queueHead == m_queue.size())
-        return nullptr;
-    auto wake = std::make_unique<QEvent>(WakeEvent);
-    m_wakePosted = true;
-    m_wakesInFlight.fetch_add(1);
-    return wake;
-}
-
-void GlintSdkWorker::postWake(std::unique_ptr<QEvent> wake) noexcept
-{
-    if (!wake)
-        return;
-    // Posted outside the queue's mutex: a worker woken at once (one core) must not find the mutex
-    // still held by the thread that woke it.
-    try {
-        QCoreApplication::postEvent(this, wake.release()); // Qt deletes it if it cannot post
-    } catch (...) {
-        // Out of memory: what is queued waits for the next request's wake (a frame waiting
-        // meanwhile is withdrawn at its bound).
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_wakePosted = false;
-    }
-    // The last touch of this object: once the count is back at zero a stopping controller may end
-    // the thread and delete the worker.
-    m_wakesInFlight.fetch_sub(1);
+    m_requests.post(frame);
 }
 
 void GlintSdkWorker::closeQueue() noexcept
 {
-    {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queueClosed = true;
-    }
-    // The thread's end deletes its event dispatcher, which a post still in flight would wake: the
-    // stop waits for those first. A post takes only Qt's own short locks, so this ends within
-    // moments; after a few turns the wait sleeps, since a yield gives way on Windows only to a
-    // thread ready on the same processor, never to one of lower priority elsewhere.
-    for (int turn = 0; m_wakesInFlight.load() != 0; ++turn) {
-        if (turn < 64)
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    dropFrames(false);
+    m_requests.close();
 }
 
 void GlintSdkWorker::cancel()
@@ -166,68 +67,25 @@ void GlintSdkWorker::cancel()
     SdkConnectionGate::instance().wakeWaiters();
 }
 
-GlintSdkWorker::Target GlintSdkWorker::target()
-{
-    const std::lock_guard<std::mutex> lock(m_queueMutex);
-    return m_target;
-}
-
 void GlintSdkWorker::customEvent(QEvent *event)
 {
-    if (event->type() == WakeEvent)
+    if (event->type() == RequestQueue::WakeEvent)
         runQueued();
 }
 
 void GlintSdkWorker::runQueued()
 {
     ModuleLifetime::parkIfExiting();
-    if (m_running)
-        return; // inside a request: the outer call runs these once it has returned
-    m_running = true;
-    for (;;) {
-        Request request;
-        {
-            const std::lock_guard<std::mutex> lock(m_queueMutex);
-            if (m_queueHead == m_queue.size()) {
-                m_queue.clear();
-                m_queueHead = 0;
-                m_wakePosted = false;
-                break;
-            }
-            request = m_queue[m_queueHead++];
-        }
-        execute(request);
-    }
-    m_running = false;
+    m_requests.run([this](FrameRequest *frame) { execute(frame); });
 }
 
-void GlintSdkWorker::dropFrames(bool all) noexcept
-{
-    // In place, without an allocation: also reached where memory ran out. A frame's own lock is
-    // never held while this one is taken, so dropping under it cannot deadlock.
-    const std::lock_guard<std::mutex> lock(m_queueMutex);
-    std::size_t kept = m_queueHead;
-    for (std::size_t i = m_queueHead; i < m_queue.size(); ++i) {
-        const Request request = m_queue[i];
-        if (request.frame) {
-            request.frame->drop();
-            request.frame->release();
-        } else if (!all) {
-            m_queue[kept++] = request;
-        }
-    }
-    m_queue.resize(kept);
-    if (all)
-        m_changeQueued = false;
-}
-
-void GlintSdkWorker::execute(const Request &request) noexcept
+void GlintSdkWorker::execute(FrameRequest *frame) noexcept
 {
     // What one request throws (in practice std::bad_alloc) ends it with a critical line instead
     // of unwinding into Qt's event loop, which would end the host.
     try {
-        if (request.frame)
-            runFrame(request.frame);
+        if (frame)
+            runFrame(frame);
         else
             reconcile();
     } catch (const std::exception &error) {
@@ -235,11 +93,6 @@ void GlintSdkWorker::execute(const Request &request) noexcept
             line << "A request of the worker failed:" << error.what();
         });
     } catch (...) { }
-    if (request.frame) {
-        request.frame->finish(); // a frame that threw is over too; a finished one stays as it is
-        request.frame->release();
-    }
-    ModuleLifetime::parkIfExiting();
 }
 
 void GlintSdkWorker::runFrame(FrameRequest *frame)
@@ -270,12 +123,7 @@ void GlintSdkWorker::reconcile()
     const StallMonitor::Request running(m_stalls, "a connection change");
     if (m_cancelled.load())
         return; // stopping: the end of the thread closes what is open
-    Target wanted;
-    {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_changeQueued = false; // a change from now on queues a request of its own
-        wanted = m_target;
-    }
+    const RequestQueue::Wanted wanted = m_requests.takeChange();
     if (!wanted.open) {
         m_retry.stop();
         m_attempts = 0;
@@ -294,15 +142,7 @@ void GlintSdkWorker::initialize()
 {
     if (isInitialized())
         return;
-    std::uint64_t opening = 0;
-    {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        if (!m_target.open)
-            ++m_target.opening;
-        m_target.open = true;
-        opening = m_target.opening;
-    }
-    open(opening);
+    open(m_requests.setWanted(true).opening);
 }
 
 void GlintSdkWorker::open(std::uint64_t opening)
@@ -356,7 +196,7 @@ void GlintSdkWorker::open(std::uint64_t opening)
     // it: an opening nobody wants any more is not enumerated or reported. A worker that was
     // stopped meanwhile closes at the end of its thread. The SDK answered all the same: the
     // failures in a row are over.
-    const Target wanted = target();
+    const RequestQueue::Wanted wanted = m_requests.wanted();
     if (!wanted.open || wanted.opening != opening || m_cancelled.load()) {
         m_attempts = 0;
         return;
@@ -389,7 +229,7 @@ void GlintSdkWorker::openingFailed(const char *text, HRESULT hr)
                            << " to open the SDK connection failed with code " << hresultText(hr);
         });
     takeDisconnectionNote();
-    if (!target().open || m_cancelled.load()) {
+    if (!m_requests.wanted().open || m_cancelled.load()) {
         m_attempts = 0;
         m_state.move(ControllerState::Closed);
         return;
@@ -415,7 +255,7 @@ void GlintSdkWorker::connectionLost()
     const int delay = m_attempts == 0 ? 0 : retryDelayMs(m_attempts);
     ++m_attempts;
     close(ControllerState::Retrying);
-    if (!target().open || m_cancelled.load()) {
+    if (!m_requests.wanted().open || m_cancelled.load()) {
         m_attempts = 0;
         m_state.move(ControllerState::Closed);
         return;
@@ -425,10 +265,7 @@ void GlintSdkWorker::connectionLost()
 
 void GlintSdkWorker::uninitialize()
 {
-    {
-        const std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_target.open = false;
-    }
+    m_requests.setWanted(false);
     m_retry.stop();
     m_attempts = 0;
     close(ControllerState::Closed);
@@ -457,7 +294,7 @@ void GlintSdkWorker::shutDown()
     ModuleLifetime::parkIfExiting();
     m_retry.stop();
     // Frames still queued go now: their hosts return at once.
-    dropFrames(true);
+    m_requests.dropFrames(true);
     close(ControllerState::Closed);
     if (m_state.state() == ControllerState::Retrying)
         m_state.move(ControllerState::Closed);

@@ -8,8 +8,7 @@
 // disconnection code) is closed and opened again the same way.
 //
 // Requests (a connection change, a retry, a colour frame) run one at a time, in the order they
-// came. One that arrives while another runs (a COM apartment delivers its messages, and Qt's posted
-// events with them, while an outgoing SDK call waits) waits until the outer one has returned.
+// came (RequestQueue.h); this class is the connection they act on.
 //
 // Invariant: sdk is non-null exactly while initialized is true, and then this thread holds one
 // CoInitializeEx that uninitialize() balances, and the process's SDK connection gate.
@@ -17,6 +16,7 @@
 
 #include "ControllerState.h"
 #include "FrameRequest.h"
+#include "RequestQueue.h"
 #include "StallMonitor.h"
 #include "devices/DeviceStore.h"
 
@@ -25,9 +25,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <vector>
 
 class GlintSdkWorker : public QObject
 {
@@ -81,32 +78,9 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
-    // A connection change (no frame) or a colour frame, with the queue's reference on it.
-    struct Request
-    {
-        FrameRequest *frame = nullptr;
-    };
-    struct Target
-    {
-        bool open = false;
-        std::uint64_t opening = 0; // counts the changes from closed to open
-    };
-
-    // Any thread, holding m_queueMutex: queues a request; when the worker thread is not woken yet,
-    // hands back the wake event, for postWake once the mutex is released. False, with nothing
-    // queued, once the queue is closed.
-    bool queueLocked(Request request, std::unique_ptr<QEvent> &wake);
-    // Any thread, holding m_queueMutex: the wake event when requests wait and none is on its way
-    // (counted as in flight until postWake), else null.
-    std::unique_ptr<QEvent> wakeLocked();
-    // Any thread, without m_queueMutex: posts what queueLocked or wakeLocked handed back (nothing
-    // when null).
-    void postWake(std::unique_ptr<QEvent> wake) noexcept;
-    // Worker thread: runs the queued requests one after another. Called again from inside a
-    // running request (an SDK call that delivers the thread's events), it leaves them queued: the
-    // outer call runs them once the current one has returned.
+    // Worker thread: runs what is queued; the queue keeps a request from running inside another.
     void runQueued();
-    void execute(const Request &request) noexcept;
+    void execute(FrameRequest *frame) noexcept;
     void runFrame(FrameRequest *frame);
     void reconcile();
     void open(std::uint64_t opening);
@@ -116,8 +90,6 @@ private:
     // Cannot fail: whatever happens, the connection gate is given back.
     void close(ControllerState after) noexcept;
     void connectionLost();
-    Target target();
-    void dropFrames(bool all) noexcept;
 
     std::atomic<bool> initialized { false };
     ComPtr<IGlintSdk2> sdk;
@@ -125,21 +97,11 @@ private:
 
     StallMonitor m_stalls;
     StateMachine m_state { ControllerState::Closed };
-    // Host threads hand requests over here, not through Qt's event queue, so that every hand-off
-    // is one a thread checker can see; Qt's event only wakes the worker thread.
-    std::mutex m_queueMutex;
-    std::vector<Request> m_queue; // from m_queueHead on: capacity is kept, no allocation per frame
-    std::size_t m_queueHead = 0;
-    bool m_wakePosted = false; // a wake-up event is handed out or posted, not yet delivered
-    std::atomic<int> m_wakesInFlight { 0 }; // handed out by queueLocked, not yet posted
-    bool m_changeQueued = false; // a connection change waits in the queue
-    bool m_queueClosed = false; // the controller is stopping: nothing more is queued
-    Target m_target;
+    RequestQueue m_requests;
     std::atomic<bool> m_cancelled { false };
     QTimer m_retry;
     // Worker thread only.
     QByteArray m_frameDeviceId; // the last frame's device
     std::uint64_t m_openedFor = 0; // the opening the open connection answers
     int m_attempts = 0; // failed openings since the last success
-    bool m_running = false; // a request is running
 };

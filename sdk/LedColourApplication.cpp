@@ -1,8 +1,8 @@
 #include "LedColourApplication.h"
 
-#include "GlintSdkLog.h"
 #include "StallMonitor.h"
-#include "platform/LogLine.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 namespace {
 const char skipFrame[] = "). Skip this lighting frame...";
@@ -25,7 +25,7 @@ void applyLedColours(const DeviceStore &store, const QByteArray &deviceId,
     }
     const DeviceData &data = device.value();
     waitingIn("IGlintRgbLight::put_Red(), put_Green() and put_Blue()");
-    for (const TalvernPluginLedColor &colour : colours) {
+    for (const LedColour &colour : colours) {
         const auto light = data.ledsMap.constFind(colour.ledId);
         if (light == data.ledsMap.constEnd()) {
             writeLogLine(glintSdkControllerLog(), QtWarningMsg, [&](QDebug &line) {

@@ -2,7 +2,7 @@
 // then Apply on the device and on every additional motherboard of a merged device.
 #pragma once
 
-#include "boundary/LedColourFrame.h"
+#include "LedColourFrame.h"
 #include "devices/DeviceStore.h"
 
 class StallMonitor;

@@ -1,7 +1,7 @@
 #include "StallMonitor.h"
 
-#include "GlintSdkLog.h"
-#include "platform/LogLine.h"
+#include "glint/GlintSdkLog.h"
+#include "glint/LogLine.h"
 
 #include <QTime>
 

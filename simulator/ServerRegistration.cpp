@@ -3,7 +3,7 @@
 // project's COM layer a registry file that maps the SDK's class to this library. The tests, the
 // host emulator and the benchmarks all register it through GlintSimulatorSetRegistered.
 #include "SimulatorCApi.h"
-#include "sdk/GlintSdkInterfaces.h"
+#include "glint/GlintSdkInterfaces.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -5,7 +5,7 @@
 
 #include "SimulatorState.h"
 #include "platform/ComPtr.h"
-#include "sdk/GlintSdkInterfaces.h"
+#include "glint/GlintSdkInterfaces.h"
 
 #include <vector>
 

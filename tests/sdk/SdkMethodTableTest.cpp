@@ -3,7 +3,7 @@
 // substitute SDK's journal names the method that answered.
 #include "SimulatorChecks.h"
 #include "platform/ComPtr.h"
-#include "sdk/GlintSdkInterfaces.h"
+#include "glint/GlintSdkInterfaces.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "GlintSdkLog.h"
 
-#include "platform/LogLine.h"
+#include "glint/LogLine.h"
 #include "platform/ModuleLifetime.h"
 
 #include <cstdint>
