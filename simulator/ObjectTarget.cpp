@@ -1,39 +1,14 @@
 #include "ObjectTarget.h"
 
-#include <vector>
+#include <QStringList>
 
 namespace simulator {
 namespace {
 
-const char *kindName(ObjectTarget::Kind kind)
+QString kindName(ObjectTarget::Kind kind)
 {
-    switch (kind) {
-    case ObjectTarget::Sdk:
-        return "sdk";
-    case ObjectTarget::Devices:
-        return "devices";
-    case ObjectTarget::Board:
-        return "board";
-    case ObjectTarget::Lights:
-        return "lights";
-    case ObjectTarget::Light:
-        return "light";
-    }
-    return "?";
-}
-
-// Splits at every ':', keeping empty parts ("" gives one empty part).
-std::vector<std::string> parts(const std::string &text)
-{
-    std::vector<std::string> result;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type colon = text.find(':', start);
-        result.push_back(text.substr(start, colon - start));
-        if (colon == std::string::npos)
-            return result;
-        start = colon + 1;
-    }
+    static const char *const names[] = { "sdk", "devices", "board", "lights", "light" };
+    return QLatin1String(names[kind]);
 }
 
 } // namespace
@@ -47,41 +22,41 @@ ObjectTarget ObjectTarget::child(Kind childKind, int childBoard, int childLight)
     return target;
 }
 
-std::string objectName(const ObjectTarget &target)
+QString objectName(const ObjectTarget &target)
 {
-    std::string name = kindName(target.kind);
+    QString name = kindName(target.kind);
     if (target.kind == ObjectTarget::Board || target.kind == ObjectTarget::Lights
         || target.kind == ObjectTarget::Light)
-        name += ':' + std::to_string(target.board);
+        name += QLatin1Char(':') + QString::number(target.board);
     if (target.kind == ObjectTarget::Light)
-        name += ':' + std::to_string(target.light);
+        name += QLatin1Char(':') + QString::number(target.light);
     return name;
 }
 
-bool objectMatches(const std::string &pattern, const ObjectTarget &target)
+bool objectMatches(const QString &pattern, const ObjectTarget &target)
 {
-    const std::vector<std::string> wanted = parts(pattern);
-    const std::string values[] = { kindName(target.kind), std::to_string(target.board),
-                                   std::to_string(target.light) };
-    const std::size_t used = target.kind == ObjectTarget::Light                       ? 3
+    const QStringList wanted = pattern.split(QLatin1Char(':'));
+    const QString values[] = { kindName(target.kind), QString::number(target.board),
+                               QString::number(target.light) };
+    const int used = target.kind == ObjectTarget::Light                               ? 3
         : (target.kind == ObjectTarget::Board || target.kind == ObjectTarget::Lights) ? 2
                                                                                       : 1;
-    if (wanted.size() > used && !(wanted.size() == 1 && wanted.front() == "*"))
+    if (wanted.size() > used && pattern != QLatin1String("*"))
         return false;
-    for (std::size_t i = 0; i < wanted.size() && i < used; ++i) {
-        if (wanted[i] != "*" && wanted[i] != values[i])
+    for (int i = 0; i < wanted.size() && i < used; ++i) {
+        if (wanted[i] != QLatin1String("*") && wanted[i] != values[i])
             return false;
     }
     return true;
 }
 
-bool journalNameMatches(const std::string &pattern, const std::string &name)
+bool journalNameMatches(const QString &pattern, const QString &name)
 {
-    const std::vector<std::string> want = parts(pattern);
-    const std::vector<std::string> have = parts(name);
-    bool match = want.size() == have.size() || pattern == "*";
-    for (std::size_t i = 0; match && i < want.size() && i < have.size(); ++i)
-        match = want[i] == "*" || want[i] == have[i];
+    const QStringList want = pattern.split(QLatin1Char(':'));
+    const QStringList have = name.split(QLatin1Char(':'));
+    bool match = want.size() == have.size() || pattern == QLatin1String("*");
+    for (int i = 0; match && i < want.size() && i < have.size(); ++i)
+        match = want[i] == QLatin1String("*") || want[i] == have[i];
     return match;
 }
 

@@ -5,8 +5,9 @@
 
 #include "SimulatorThreads.h"
 
+#include <QString>
+
 #include <cstdint>
-#include <string>
 
 namespace simulator {
 
@@ -24,11 +25,11 @@ struct ObjectTarget
 };
 
 // "sdk", "devices", "board:B", "lights:B" or "light:B:L".
-std::string objectName(const ObjectTarget &target);
+QString objectName(const ObjectTarget &target);
 // A fault's object pattern: "kind:board:light" with "*" for any part; missing parts match anything.
-bool objectMatches(const std::string &pattern, const ObjectTarget &target);
+bool objectMatches(const QString &pattern, const ObjectTarget &target);
 // A journal query: name and pattern have the same number of parts, each equal or "*" in the
 // pattern; the pattern "*" alone matches every name.
-bool journalNameMatches(const std::string &pattern, const std::string &name);
+bool journalNameMatches(const QString &pattern, const QString &name);
 
 } // namespace simulator

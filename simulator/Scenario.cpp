@@ -1,7 +1,5 @@
 #include "Scenario.h"
 
-#include "ScenarioConversion.h"
-
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -116,12 +114,19 @@ bool readFault(const QJsonObject &object, int place, FaultRule *fault, QString *
 
 BoardScenario BoardScenario::withLights(const QString &name, int count, int type)
 {
-    return fromSetup(simulator::BoardSetup::withLights(toU16(name), count, type));
+    BoardScenario board;
+    board.name = name;
+    board.type = type;
+    for (int i = 1; i <= count; ++i)
+        board.lightNames.append(QStringLiteral("LED %1").arg(i));
+    return board;
 }
 
 Scenario Scenario::defaultScenario()
 {
-    return fromSetup(simulator::ScenarioSetup::defaultSetup());
+    Scenario scenario;
+    scenario.boards.append(BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 8));
+    return scenario;
 }
 
 bool Scenario::fromJson(const QByteArray &json, Scenario *scenario, QString *error)

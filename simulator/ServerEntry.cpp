@@ -69,7 +69,6 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID *ppv)
 
 STDAPI DllCanUnloadNow()
 {
-    const bool idle =
-        g_serverLocks.load() == 0 && simulator::SimulatorState::instance().liveObjects() == 0;
+    const bool idle = g_serverLocks.load() == 0 && SimulatorControl::instance().liveObjects() == 0;
     return idle ? S_OK : S_FALSE;
 }

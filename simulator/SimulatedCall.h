@@ -2,25 +2,26 @@
 // journals the outcome when it ends.
 #pragma once
 
-#include "SimulatorState.h"
+#include "SimulatorControl.h"
 
 namespace simulator {
 
 class SimulatedCall
 {
 public:
-    static constexpr int NoArgument = SimulatorState::NoArgument;
+    static constexpr int NoArgument = SimulatorControl::NoArgument;
     SimulatedCall(const ObjectTarget &target, const char *method, int index = NoArgument,
                   int argument = NoArgument)
         : m_target(target)
         , m_method(method)
         , m_index(index)
         , m_argument(argument)
-        , m_result(SimulatorState::instance().callStarted(target, method, index))
+        , m_result(SimulatorControl::instance().callStarted(target, method, index))
     { }
     ~SimulatedCall()
     {
-        SimulatorState::instance().callFinished(m_target, m_method, m_index, m_argument, m_result);
+        SimulatorControl::instance().callFinished(m_target, m_method, m_index, m_argument,
+                                                  m_result);
     }
     // The failure to return instead of doing the work, or S_OK.
     HRESULT injected() const { return m_result; }

@@ -4,13 +4,12 @@
 
 namespace {
 
-using simulator::SimulatorState;
 using Target = simulator::ObjectTarget;
 using Call = simulator::SimulatedCall;
 
-BSTR allocateName(const std::u16string &name)
+BSTR allocateName(const QString &name)
 {
-    return SysAllocStringLen(reinterpret_cast<const OLECHAR *>(name.data()), UINT(name.size()));
+    return SysAllocStringLen(reinterpret_cast<const OLECHAR *>(name.utf16()), UINT(name.size()));
 }
 
 // IUnknown and IDispatch for every object; IDispatch is not part of what the plug-in uses.
@@ -21,9 +20,9 @@ public:
     explicit SimulatedObject(const Target &target)
         : m_target(target)
     {
-        SimulatorState::instance().objectCreated();
+        SimulatorControl::instance().objectCreated();
     }
-    virtual ~SimulatedObject() { SimulatorState::instance().objectDestroyed(); }
+    virtual ~SimulatedObject() { SimulatorControl::instance().objectDestroyed(); }
     SimulatedObject(const SimulatedObject &) = delete;
     SimulatedObject &operator=(const SimulatedObject &) = delete;
 
@@ -41,12 +40,12 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override
     {
-        SimulatorState::instance().referenceAdded(m_target);
+        SimulatorControl::instance().referenceAdded(m_target);
         return ++m_references;
     }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        SimulatorState &state = SimulatorState::instance();
+        SimulatorControl &state = SimulatorControl::instance();
         state.referenceReleased(m_target);
         if (m_references.load() == 1)
             state.finalReleaseStarted(m_target);
@@ -76,8 +75,7 @@ public:
 protected:
     virtual bool isOwnInterface(REFIID) const { return false; }
     // get_Name of a board or a light: the caller owns the BSTR.
-    HRESULT nameCall(BSTR *name,
-                     bool (SimulatorState::*read)(const Target &, std::u16string *) const)
+    HRESULT nameCall(BSTR *name, bool (SimulatorControl::*read)(const Target &, QString *) const)
     {
         Call call(m_target, "get_Name");
         if (!name)
@@ -85,8 +83,8 @@ protected:
         *name = nullptr;
         if (FAILED(call.injected()))
             return call.injected();
-        std::u16string text;
-        if (!(SimulatorState::instance().*read)(m_target, &text))
+        QString text;
+        if (!(SimulatorControl::instance().*read)(m_target, &text))
             return call.finish(E_FAIL);
         *name = allocateName(text);
         return call.finish(*name ? S_OK : E_OUTOFMEMORY);
@@ -116,7 +114,7 @@ public:
     HRESULT STDMETHODCALLTYPE put_Blue(BYTE value) override { return put("put_Blue", 2, value); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
-        return nameCall(name, &SimulatorState::lightName);
+        return nameCall(name, &SimulatorControl::lightName);
     }
 
 private:
@@ -125,7 +123,7 @@ private:
         Call call(m_target, method, Call::NoArgument, value);
         if (FAILED(call.injected()))
             return call.injected();
-        const bool known = SimulatorState::instance().putComponent(m_target, component, value);
+        const bool known = SimulatorControl::instance().putComponent(m_target, component, value);
         return call.finish(known ? S_OK : E_FAIL);
     }
 };
@@ -144,7 +142,7 @@ public:
         *count = 0;
         if (FAILED(call.injected()))
             return call.injected();
-        const bool known = SimulatorState::instance().lightCount(m_target, count);
+        const bool known = SimulatorControl::instance().lightCount(m_target, count);
         return call.finish(known ? S_OK : E_FAIL);
     }
     HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintRgbLight **light) override
@@ -156,7 +154,7 @@ public:
         if (FAILED(call.injected()))
             return call.injected();
         int count = 0;
-        if (!SimulatorState::instance().lightCount(m_target, &count))
+        if (!SimulatorControl::instance().lightCount(m_target, &count))
             return call.finish(E_FAIL);
         if (index < 0 || index >= count)
             return call.finish(E_INVALIDARG);
@@ -198,7 +196,7 @@ public:
     HRESULT STDMETHODCALLTYPE placeholder8() override { return notImplemented("method8"); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
-        return nameCall(name, &SimulatorState::boardName);
+        return nameCall(name, &SimulatorControl::boardName);
     }
     HRESULT STDMETHODCALLTYPE placeholder10() override { return notImplemented("method10"); }
     HRESULT STDMETHODCALLTYPE placeholder11() override { return notImplemented("method11"); }
@@ -207,7 +205,7 @@ public:
         Call call(m_target, "Apply");
         if (FAILED(call.injected()))
             return call.injected();
-        SimulatorState &control = SimulatorState::instance();
+        SimulatorControl &control = SimulatorControl::instance();
         // The delay stands for a slow bus: the colours show only once it is over.
         if (const int delay = control.applyDelay(m_target); delay > 0)
             simulator::sleepMilliseconds(delay);
@@ -236,7 +234,7 @@ public:
         *count = 0;
         if (FAILED(call.injected()))
             return call.injected();
-        *count = SimulatorState::instance().deviceCount(int(m_boards.size()));
+        *count = SimulatorControl::instance().deviceCount(int(m_boards.size()));
         return call.finish(S_OK);
     }
     HRESULT STDMETHODCALLTYPE get_Item(int index, IGlintSyncDevice **device) override
@@ -269,9 +267,9 @@ public:
     explicit SimulatedSdk(const Target &target)
         : SimulatedObject(target)
     {
-        SimulatorState::instance().sessionCreating();
+        SimulatorControl::instance().sessionCreating();
     }
-    ~SimulatedSdk() override { SimulatorState::instance().sessionEnded(); }
+    ~SimulatedSdk() override { SimulatorControl::instance().sessionEnded(); }
 
     HRESULT STDMETHODCALLTYPE Enumerate(int deviceType,
                                         IGlintSyncDeviceCollection **devices) override
@@ -283,7 +281,7 @@ public:
         if (FAILED(call.injected()))
             return call.injected();
         std::vector<int> boards =
-            SimulatorState::instance().boardsOfType(m_target.generation, deviceType);
+            SimulatorControl::instance().boardsOfType(m_target.generation, deviceType);
         *devices =
             new SimulatedDeviceCollection(m_target.child(Target::Devices, -1), std::move(boards));
         return call.finish(S_OK);
@@ -293,7 +291,7 @@ public:
         Call call(m_target, "StartControl");
         if (FAILED(call.injected()))
             return call.injected();
-        SimulatorState::instance().started();
+        SimulatorControl::instance().started();
         return call.finish(S_OK);
     }
     HRESULT STDMETHODCALLTYPE StopControl(int reserved) override
@@ -301,7 +299,7 @@ public:
         Call call(m_target, "StopControl", Call::NoArgument, reserved);
         if (FAILED(call.injected()))
             return call.injected();
-        SimulatorState::instance().stopped();
+        SimulatorControl::instance().stopped();
         return call.finish(S_OK);
     }
 
@@ -316,8 +314,8 @@ HRESULT createSimulatedSdk(IGlintSdk2 **sdk)
     *sdk = nullptr;
     Target target;
     target.kind = Target::Sdk;
-    target.generation = SimulatorState::instance().generation();
-    target.service = SimulatorState::instance().serviceEpoch();
+    target.generation = SimulatorControl::instance().generation();
+    target.service = SimulatorControl::instance().serviceEpoch();
     target.apartment = simulator::currentThreadId();
     // Creation is a call too: a fault can fail it ("class not registered", a failing server) or
     // make it block, as a vendor service that is still starting does.

@@ -1,11 +1,11 @@
 // The substitute SDK's COM objects. Each owns itself through its reference count, reports to the
-// SimulatorState and names itself by its ObjectTarget. Children never hold their parents; parents
+// SimulatorControl and names itself by its ObjectTarget. Children never hold their parents; parents
 // cache their children so that the same index always gives the same object.
 #pragma once
 
-#include "SimulatorState.h"
-#include "platform/ComPtr.h"
+#include "SimulatorControl.h"
 #include "glint/GlintSdkInterfaces.h"
+#include "platform/ComPtr.h"
 
 #include <vector>
 

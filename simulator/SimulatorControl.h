@@ -1,10 +1,14 @@
-// The substitute SDK's control and observation interface, for tests and the host emulator: a Qt
-// facade over the Qt-free SimulatorState that the SDK objects report to. One per process. Every
-// member is thread-safe.
+// The substitute SDK's simulated state, its control and its observation: boards and lights with
+// their current and latched colours, faults and holds, the call journal and the counts the tests,
+// the host emulator and the benchmarks read. One per process, shared by every SDK object the
+// server hands out, which report to it through the part marked for them. Every member is
+// thread-safe. Objects of an earlier scenario (an older generation) fail their calls.
 #pragma once
 
+#include "ObjectTarget.h"
 #include "Scenario.h"
 #include "SimulatedColour.h"
+#include "SimulatorLock.h"
 
 #include <QString>
 #include <QVector>
@@ -13,7 +17,8 @@
 
 #include <atomic>
 #include <climits>
-#include <memory>
+#include <cstdint>
+#include <vector>
 
 // One call on an SDK object, in the order calls were made.
 struct GLINT_SIMULATOR_EXPORT CallRecord
@@ -85,10 +90,117 @@ public:
     // Calls made on a thread other than the one that created the SDK object; must stay 0.
     int foreignThreadCalls() const;
 
+    // For the SDK objects themselves.
+    using ObjectTarget = simulator::ObjectTarget;
+    void objectCreated();
+    void objectDestroyed() { --m_liveObjects; }
+    // The SDK object itself (a session) is about to be created, and is gone.
+    void sessionCreating();
+    void sessionEnded() { --m_liveSessions; }
+    // The release that will destroy the object begins: a hold on "Release" may hold it.
+    void finalReleaseStarted(const ObjectTarget &target);
+    // A reference taken or dropped outside the object's apartment is a foreign-thread call too:
+    // a single-threaded apartment's objects count their references without any lock.
+    void referenceAdded(const ObjectTarget &target)
+    {
+        ++m_references;
+        countForeign(target);
+    }
+    void referenceReleased(const ObjectTarget &target)
+    {
+        --m_references;
+        countForeign(target);
+    }
+    std::uint64_t generation() const;
+    std::uint64_t serviceEpoch() const;
+    std::vector<int> boardsOfType(std::uint64_t generation, int type) const;
+    bool boardName(const ObjectTarget &target, QString *name) const;
+    bool lightCount(const ObjectTarget &target, int *count) const;
+    // What a device collection holding `actual` boards reports as its count.
+    int deviceCount(int actual) const;
+    bool lightName(const ObjectTarget &target, QString *name) const;
+    bool putComponent(const ObjectTarget &target, int component, std::uint8_t value);
+    int applyDelay(const ObjectTarget &target) const;
+    bool apply(const ObjectTarget &target);
+    void started();
+    void stopped();
+    // A call begins: counts it if it comes from a foreign thread, blocks and pumps as matching
+    // faults say, and gives the failure one injects (RPC_E_DISCONNECTED for an object of an
+    // earlier life of the service), or S_OK.
+    HRESULT callStarted(const ObjectTarget &target, const char *method, int index);
+    // A call ends: journals it with the arguments that are not NoArgument.
+    void callFinished(const ObjectTarget &target, const char *method, int index, int argument,
+                      HRESULT result);
+    static constexpr int NoArgument = INT32_MIN;
+
     SimulatorControl(const SimulatorControl &) = delete;
     SimulatorControl &operator=(const SimulatorControl &) = delete;
 
 private:
-    SimulatorControl() = default;
+    SimulatorControl();
     ~SimulatorControl() = default;
+    void countForeign(const ObjectTarget &target);
+
+    struct LightState
+    {
+        QString name;
+        SimulatedColour current;
+        SimulatedColour latched;
+    };
+    struct BoardState
+    {
+        QString name;
+        int type = 0;
+        std::vector<LightState> lights;
+        int applyCount = 0;
+        int applyDelayMs = 0;
+    };
+    struct ActiveFault
+    {
+        FaultRule rule;
+        int matches = 0;
+    };
+    // Null for an object of an earlier scenario or a board or light the scenario does not have.
+    // The caller holds the lock.
+    const BoardState *board(const ObjectTarget &target) const;
+    void block(int milliseconds);
+    // A call of target's method begins: waits in the first hold it matches, if any, and gives
+    // that hold's answer (S_OK when none).
+    HRESULT holdIfMatched(const ObjectTarget &target, const char *method, int index);
+    struct Hold
+    {
+        FaultRule rule;
+        bool entered = false;
+        bool released = false;
+        bool left = false;
+    };
+    // One board's colours as the put_ calls left them or as its last Apply showed them.
+    QVector<SimulatedColour> colours(int board, SimulatedColour LightState::*which) const;
+    const LightState *light(const ObjectTarget &target) const;
+    BoardState *board(const ObjectTarget &target);
+    LightState *light(const ObjectTarget &target);
+
+    mutable SimulatorLock m_lock;
+    SimulatorCondition m_released;
+    std::uint64_t m_generation = 1;
+    std::uint64_t m_serviceEpoch = 1;
+    std::uint64_t m_releases = 0;
+    int m_blockedCalls = 0;
+    std::int64_t m_scenarioStartMs = 0;
+    Scenario m_scenario;
+    std::vector<BoardState> m_boards;
+    std::vector<ActiveFault> m_faults;
+    std::vector<Hold> m_holds; // by number; released ones stay, so that numbers stay valid
+    mutable SimulatorCondition m_holdsChanged;
+    bool m_journalEnabled = true;
+    QVector<CallRecord> m_journal;
+    int m_startCalls = 0;
+    int m_stopCalls = 0;
+    std::atomic<int> m_liveObjects { 0 };
+    std::atomic<int> m_references { 0 };
+    std::atomic<int> m_foreignCalls { 0 };
+    std::atomic<int> m_nestedCalls { 0 };
+    std::atomic<int> m_hostThreadCalls { 0 };
+    std::atomic<int> m_liveSessions { 0 };
+    std::atomic<int> m_overlappingSessions { 0 };
 };

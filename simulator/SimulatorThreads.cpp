@@ -9,12 +9,9 @@
 #include <pthread.h>
 #endif
 
-#include <atomic>
+#include <QCoreApplication>
 
 namespace simulator {
-namespace {
-std::atomic<void (*)()> g_eventPump { nullptr };
-} // namespace
 
 ThreadId currentThreadId()
 {
@@ -38,11 +35,6 @@ void sleepMilliseconds(int milliseconds)
 #endif
 }
 
-void setThreadEventPump(void (*pump)())
-{
-    g_eventPump.store(pump);
-}
-
 void pumpThreadEvents()
 {
 #ifdef _WIN32
@@ -51,9 +43,9 @@ void pumpThreadEvents()
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+#else
+    QCoreApplication::sendPostedEvents();
 #endif
-    if (void (*pump)() = g_eventPump.load())
-        pump();
 }
 
 } // namespace simulator
