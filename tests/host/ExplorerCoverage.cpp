@@ -170,6 +170,9 @@ std::vector<Combination> pinnedSchedules(Platform platform)
         // The first host thread to see a stall had no heap left for its warning: the process
         // ended.
         schedules.push_back(pinned("Apply/frame@failing-heap/quiet/ok/never/take-table"));
+        // A new controller made on a failing heap, after the last table went back.
+        schedules.push_back(
+            pinned("StopControl/give-back-last-table@failing-heap/quiet/ok/before/subscribe"));
     }
     return schedules;
 }

@@ -92,6 +92,11 @@ bool ready(const std::shared_future<void> &future)
     return !future.valid() || future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
+// A host thread's heap: whole; failing at the k-th block, Qt's containers' blocks too; or failing
+// at the plug-in's own blocks only (creating a controller makes Qt objects, a thread and its
+// connections, whose internals do not survive their blocks failing).
+enum class Heap { Whole, Failing, FailingOutsideQt };
+
 class Run
 {
 public:
@@ -107,11 +112,11 @@ private:
     // One host call, timed against its bound; on the failing heap, as that dimension says. The
     // checks come after the heap is whole again.
     template<class Call>
-    void call(const char *what, int boundMs, bool failing, bool repeatable, Call &&body);
+    void call(const char *what, int boundMs, Heap heap, bool repeatable, Call &&body);
     template<class Call>
     void timed(const char *what, int boundMs, Call &&body)
     {
-        call(what, boundMs, false, true, body);
+        call(what, boundMs, Heap::Whole, true, body);
     }
 
     void start();
@@ -124,9 +129,9 @@ private:
     void tearDown();
     void checkWhatIsLeft();
 
-    // One action of the host on the calling thread, host thread `on` (null: the main thread); the
-    // first action as its dimensions say.
-    void perform(Action action, bool asChosen, HostThread *on);
+    // One action of the host on the calling thread, host thread `on` (null: the main thread), on
+    // a heap as whole or failing as given.
+    void perform(Action action, HostThread *on, Heap heap = Heap::Whole);
     // The table the host calls through, taking one if it holds none; or the one it gives back
     // next (null when it holds none).
     TalvernPluginInstance *table();
@@ -170,8 +175,12 @@ private:
 
     int m_hold = -1;
     int m_laterHold = -1;
+    // The last table's bound: the stop's, or none but the slack where only a notification on
+    // another thread may hold it (the first action, the held call let go as it begins).
+    int m_stopBoundMs = StopBoundMs;
     std::shared_future<void> m_renderFrame;
     HostThread *m_renderer = nullptr;
+    HostThread *m_actor = nullptr; // the first action's own thread, when it has one
     Qt::HANDLE m_apartment = nullptr; // the first action's thread, when it has one of its own
 };
 
@@ -182,8 +191,9 @@ void Run::violation(const std::string &text)
 }
 
 template<class Call>
-void Run::call(const char *what, int boundMs, bool failing, bool repeatable, Call &&body)
+void Run::call(const char *what, int boundMs, Heap heap, bool repeatable, Call &&body)
 {
+    bool failing = heap != Heap::Whole;
     long long took = 0;
     const auto once = [&] {
         const Clock::time_point started = Clock::now();
@@ -193,14 +203,16 @@ void Run::call(const char *what, int boundMs, bool failing, bool repeatable, Cal
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count());
     };
 #ifndef _WIN32
+    const FailingHeap::Reach reach =
+        heap == Heap::Failing ? FailingHeap::NewAndContainers : FailingHeap::NewOnly;
     if (failing && !repeatable) {
-        const FailingHeap heap(FailingHeap::EveryBlock, FailingHeap::NewAndContainers);
+        const FailingHeap failingHeap(FailingHeap::EveryBlock, reach);
         once();
     }
     for (long failAt = 1; failing && repeatable; ++failAt) {
         FailingHeap::clearFailed();
         {
-            const FailingHeap heap(failAt, FailingHeap::NewAndContainers);
+            const FailingHeap failingHeap(failAt, reach);
             once();
         }
         if (!FailingHeap::failed())
@@ -292,7 +304,7 @@ TalvernPluginInstance *Run::table()
         if (!m_tables.empty())
             return m_tables.front();
     }
-    perform(Action::TakeTable, false, nullptr);
+    perform(Action::TakeTable, nullptr);
     return table();
 }
 
@@ -306,14 +318,13 @@ TalvernPluginInstance *Run::tableToGiveBack()
     return last;
 }
 
-void Run::perform(Action action, bool asChosen, HostThread *on)
+void Run::perform(Action action, HostThread *on, Heap heap)
 {
-    const bool failing = asChosen && m_c.where == Where::FailingHeap;
     // Those that give something back cannot simply be made again after a refusal.
     const bool repeatable = action < Action::GiveBackTable;
     const char *name = valueName(Dimension::First, int(action));
     const auto hostCall = [&](int boundMs, auto &&body) {
-        call(name, boundMs, failing, repeatable, body);
+        call(name, boundMs, heap, repeatable, body);
     };
     if (!m_loaded && action != Action::Unload && action != Action::Exit)
         load(); // a host that unloaded the library loads it again for its next call
@@ -367,7 +378,7 @@ void Run::perform(Action action, bool asChosen, HostThread *on)
     }
     case Action::GiveBackTable: {
         if (m_tables.size() < 2)
-            perform(Action::TakeTable, false, on);
+            perform(Action::TakeTable, on);
         hostCall(0, [&, given = tableToGiveBack()] { m_plugin->freeTable(given); });
         break;
     }
@@ -381,11 +392,8 @@ void Run::perform(Action action, bool asChosen, HostThread *on)
             break;
         // Only a notification on another thread may hold the stop once the worker is let go:
         // the stop never waits for that.
-        const bool onlyANotification = asChosen && action == m_c.first
-            && m_c.release == Release::Before
-            && (m_c.where == Where::Locked || m_c.where == Where::Callback);
         const Clock::time_point started = Clock::now();
-        hostCall(onlyANotification ? 0 : StopBoundMs, [&] { m_plugin->freeTable(last); });
+        hostCall(m_stopBoundMs, [&] { m_plugin->freeTable(last); });
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_session = false;
         m_letGo = m_letGo || Clock::now() - started >= std::chrono::milliseconds(900);
@@ -415,11 +423,11 @@ void Run::start()
     m_reports.reserve(4096);
     m_gateArmed = m_c.where == Where::Locked || m_c.where == Where::Callback;
     load();
-    perform(Action::TakeTable, false, nullptr); // a second table, to give back one not the last
+    perform(Action::TakeTable, nullptr); // a second table, to give back one not the last
     HostThread *subscriber = newThread();
     subscriber->run([&] {
-        perform(Action::Subscribe, false, subscriber);
-        perform(Action::ModeTwo, false, subscriber);
+        perform(Action::Subscribe, subscriber);
+        perform(Action::ModeTwo, subscriber);
     });
     if (m_gateArmed)
         waitOrHang(m_gateEntered.get_future().share(), "the first report");
@@ -436,8 +444,8 @@ void Run::trigger()
 {
     switch (phaseOf(m_c.point)) {
     case Phase::Opening:
-        perform(Action::ModeOne, false, nullptr);
-        perform(Action::ModeTwo, false, nullptr);
+        perform(Action::ModeOne, nullptr);
+        perform(Action::ModeTwo, nullptr);
         break;
     case Phase::Frame:
         m_renderer = newThread();
@@ -460,7 +468,7 @@ void Run::trigger()
     case Phase::Closing:
         if (closesConnection(m_c.first))
             return;
-        perform(Action::Unsubscribe, false, nullptr);
+        perform(Action::Unsubscribe, nullptr);
         break;
     }
     if (!m_control.waitUntilHeld(m_hold, HandshakeMs))
@@ -492,8 +500,11 @@ void Run::first()
     const std::shared_future<void> begun = began->get_future().share();
     const auto action = [this, began](HostThread *on) {
         began->set_value();
-        perform(m_c.first, true, on);
+        perform(m_c.first, on, m_c.where == Where::FailingHeap ? Heap::Failing : Heap::Whole);
     };
+    if ((m_c.where == Where::Locked || m_c.where == Where::Callback)
+        && m_c.release == Release::Before)
+        m_stopBoundMs = 0;
     std::shared_future<void> returned;
     if (m_c.first == Action::EndThread) {
         action(nullptr); // the subscribing thread ends; the main thread waits for that
@@ -508,7 +519,7 @@ void Run::first()
         };
         m_gateOpen.set_value();
     } else {
-        HostThread *thread = newThread(m_c.where == Where::Apartment);
+        HostThread *thread = m_actor = newThread(m_c.where == Where::Apartment);
         if (m_c.where == Where::Apartment)
             m_apartment = thread->id();
         returned = thread->post([this, action, thread] {
@@ -530,6 +541,7 @@ void Run::first()
     }
     if (returned.valid())
         waitOrHang(returned, "the first action's return");
+    m_stopBoundMs = StopBoundMs;
     if (release == Release::After) {
         m_control.waitUntilHeld(m_hold, HandshakeMs);
         m_control.releaseHold(m_hold);
@@ -547,9 +559,16 @@ void Run::second()
     if (m_c.second == Action::Unload || m_c.second == Action::Exit)
         beforeTheUnload();
     if (m_c.second != Action::Subscribe)
-        return perform(m_c.second, false, nullptr);
-    HostThread *subscriber = m_subscriber->isRunning() ? m_subscriber : newThread();
-    subscriber->run([&] { perform(Action::Subscribe, false, subscriber); });
+        return perform(m_c.second, nullptr);
+    // On the failing heap's thread the subscription fails there too, at the plug-in's own blocks:
+    // after the last table, one that makes a new controller.
+    const bool failing = m_c.where == Where::FailingHeap;
+    HostThread *subscriber = failing ? m_actor
+        : m_subscriber->isRunning()  ? m_subscriber
+                                     : newThread();
+    subscriber->run([&] {
+        perform(Action::Subscribe, subscriber, failing ? Heap::FailingOutsideQt : Heap::Whole);
+    });
 }
 
 // No host thread may be inside a call into the library as it goes, and the subscribing thread
@@ -620,11 +639,11 @@ void Run::tearDown()
         if (!m_loaded)
             load(); // its load table joins the tables
         if (m_subscribed)
-            perform(Action::Unsubscribe, false, nullptr);
+            perform(Action::Unsubscribe, nullptr);
         while (!m_tables.empty())
-            perform(Action::GiveBackLastTable, false, nullptr);
+            perform(Action::GiveBackLastTable, nullptr);
         beforeTheUnload();
-        perform(Action::Unload, false, nullptr);
+        perform(Action::Unload, nullptr);
     }
     for (const auto &thread : m_threads)
         thread->end();

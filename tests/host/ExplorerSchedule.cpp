@@ -52,7 +52,7 @@ const Value wheres[] = {
     { "failing-heap",
       "on a host thread whose heap fails at the k-th block, for k = 1, 2, ... "
       "until the call succeeds (at every block for a call that cannot be made "
-      "twice)" },
+      "twice); a subscription as the second action fails there too, at the plug-in's own blocks" },
 };
 const Value helds[] = { { "quiet", "" },
                         { "pumping", ", delivering the worker thread's events while it waits" } };

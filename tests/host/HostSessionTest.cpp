@@ -306,18 +306,3 @@ TEST_F(HostSession, CallbackMayDescribeAndColourTheDevice)
     table().unsubscribe();
     ASSERT_TRUE(waitForStop());
 }
-
-// Unsubscribing and subscribing again in mode 2 opens the connection again and notifies again.
-TEST_F(HostSession, ResubscriptionReopens)
-{
-    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 2) });
-    subscribeAndRun();
-    table().unsubscribe();
-    ASSERT_TRUE(waitForStop());
-    HostCallbackRecorder second;
-    table().subscribe(&second, &HostCallbackRecorder::callback);
-    ASSERT_TRUE(runEventsUntil([&] { return second.count() >= 1; }));
-    EXPECT_EQ(second.notifications().at(0).context, &second);
-    EXPECT_EQ(control.startCalls(), 2);
-    // Unloaded while open: the worker closes the connection on its own thread first.
-}
