@@ -10,7 +10,7 @@
 #if defined(_MSC_VER)
 #define TALVERN_CDECL __cdecl
 #elif defined(__i386__)
-#define TALVERN_CDECL __attribute__((cdecl))
+#define TALVERN_CDECL __attribute__((__cdecl__)) /* windef.h defines cdecl away */
 #else
 #define TALVERN_CDECL
 #endif
