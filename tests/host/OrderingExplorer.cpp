@@ -1,11 +1,10 @@
 // The ordering explorer: runs combinations of a host action against a held SDK call, each in a
 // child process of its own under a watchdog, and reports each one that breaks the host's
 // threading contract as a readable schedule with the command line that replays it alone.
-//   ordering_explorer [--full] [--list] [--jobs N] [--shard I/N]
+//   ordering_explorer [--full] [--list] [--jobs N]
 //     the sample (every pair of values, the pinned schedules), or with --full every triple of
 //     point, first action and release as well; --list only lists them; --jobs runs N children at
-//     a time (default: twice the cores, since a child mostly waits for bounds); --shard runs every
-//     N-th combination from the I-th (from 0)
+//     a time (default: twice the cores, since a child mostly waits for bounds)
 //   ordering_explorer --run COMBINATION   one combination in this process, as a child runs it
 #include "ExplorerCoverage.h"
 #include "ExplorerRun.h"
@@ -119,8 +118,6 @@ int main(int argc, char **argv)
     bool full = false;
     bool list = false;
     int jobs = 2 * QThread::idealThreadCount();
-    int shard = 0;
-    int shards = 1;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         if (argument == QLatin1String("--full")) {
@@ -129,32 +126,25 @@ int main(int argc, char **argv)
             list = true;
         } else if (argument == QLatin1String("--jobs") && i + 1 < arguments.size()) {
             jobs = std::max(1, arguments[++i].toInt());
-        } else if (argument == QLatin1String("--shard") && i + 1 < arguments.size()) {
-            const QStringList parts = arguments[++i].split(QLatin1Char('/'));
-            shard = parts.value(0).toInt();
-            shards = std::max(1, parts.value(1).toInt());
         } else {
             std::fprintf(stderr,
-                         "usage: ordering_explorer [--full] [--list] [--jobs N] "
-                         "[--shard I/N] | --run COMBINATION\n");
+                         "usage: ordering_explorer [--full] [--list] [--jobs N] | --run "
+                         "COMBINATION\n");
             return 2;
         }
     }
 
     const Coverage coverage = full ? fullRun(ThisPlatform) : sample(ThisPlatform);
-    std::vector<Combination> chosen;
-    for (std::size_t i = std::size_t(shard); i < coverage.combinations.size();
-         i += std::size_t(shards))
-        chosen.push_back(coverage.combinations[i]);
+    const std::vector<Combination> &chosen = coverage.combinations;
     for (const Combination &combination : chosen) {
         if (list)
             std::printf("%s\n", toText(combination).c_str());
     }
-    std::printf("ordering explorer: %s, %zu combinations (shard %d of %d) of %d runnable ones: "
-                "each of the %d pairs of values, %d triples of point, first action and release, "
-                "and %zu pinned schedules\n",
-                full ? "full run" : "sample", chosen.size(), shard, shards, coverage.runnable,
-                coverage.pairs, coverage.triples, pinnedSchedules(ThisPlatform).size());
+    std::printf("ordering explorer: %s, %zu combinations of %d runnable ones: each of the %d "
+                "pairs of values, %d triples of point, first action and release, and %zu pinned "
+                "schedules\n",
+                full ? "full run" : "sample", chosen.size(), coverage.runnable, coverage.pairs,
+                coverage.triples, pinnedSchedules(ThisPlatform).size());
     std::fflush(stdout);
     if (list)
         return 0;

@@ -16,8 +16,8 @@ namespace {
 // Calls visit for every thread of this process in the system's snapshot; returns the count.
 int forEachThread(const std::function<void(DWORD)> &visit)
 {
-    const WindowsHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!snapshot.isValid())
+    const WindowsHandle snapshot = windowsHandle(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot)
         return -1;
     const DWORD process = GetCurrentProcessId();
     THREADENTRY32 entry {};
@@ -41,9 +41,10 @@ QString startModule(DWORD threadId)
     constexpr int ThreadQuerySetWin32StartAddress = 9;
     const auto query = reinterpret_cast<QueryThread>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
-    const WindowsHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId));
+    const WindowsHandle thread =
+        windowsHandle(OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId));
     void *start = nullptr;
-    if (!query || !thread.isValid()
+    if (!query || !thread
         || query(thread.get(), ThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr) != 0)
         return QStringLiteral("?");
     HMODULE module = nullptr;

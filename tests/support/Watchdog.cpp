@@ -9,8 +9,8 @@ struct Watchdog::Guard
 {
     std::string what;
     DWORD milliseconds = 0;
-    WindowsHandle running { CreateEventW(nullptr, TRUE, FALSE, nullptr) };
-    WindowsHandle disarmed { CreateEventW(nullptr, TRUE, FALSE, nullptr) };
+    WindowsHandle running = windowsHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    WindowsHandle disarmed = windowsHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     WindowsHandle thread;
 
     static DWORD WINAPI watch(void *parameter)
@@ -33,10 +33,10 @@ Watchdog::Watchdog(std::string what, int milliseconds)
     m_guard->what = std::move(what);
     m_guard->milliseconds = DWORD(milliseconds);
     m_guard->thread =
-        WindowsHandle(CreateThread(nullptr, 0, &Guard::watch, m_guard.get(), 0, nullptr));
+        windowsHandle(CreateThread(nullptr, 0, &Guard::watch, m_guard.get(), 0, nullptr));
     // A new thread runs the DLLs' attach code, under the loader lock, before its own function:
     // until it is past that, a hang in the loader would hold the watchdog too.
-    if (!m_guard->running.isValid() || !m_guard->disarmed.isValid() || !m_guard->thread.isValid()
+    if (!m_guard->running || !m_guard->disarmed || !m_guard->thread
         || WaitForSingleObject(m_guard->running.get(), INFINITE) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "watchdog: cannot start a watchdog for %s\n", m_guard->what.c_str());
         std::fflush(stderr);
