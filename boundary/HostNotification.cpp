@@ -5,6 +5,8 @@
 #include "TableOperations.h"
 #include "glint/LogLine.h"
 
+#include <QThread>
+
 void notifyHostAboutCurrentConnectedDevices()
 {
     // Runs from the controller's signal inside Qt's event loop, or from a subscription: nothing
@@ -33,9 +35,11 @@ void notifyHostAboutCurrentConnectedDevices()
             if (!use.isCurrent())
                 break;
             // Read afresh for every report: the callback itself may unsubscribe or subscribe
-            // again; a report always pairs a callback with its own context.
+            // again; a report always pairs a callback with its own context. A host that
+            // subscribed again on another thread meanwhile heard of the devices there.
             const HostSubscriber current = currentSubscriber();
-            if (!current.callback || !current.context)
+            if (!current.callback || !current.context
+                || current.thread != QThread::currentThreadId())
                 break;
             current.callback(current.context, id.constData(), 1);
         }

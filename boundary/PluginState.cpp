@@ -7,19 +7,17 @@ std::atomic<int32_t> g_currentPluginMode { 0 };
 namespace {
 // All constant-initialised: valid before any static constructor and after every static destructor.
 QBasicMutex g_subscriberMutex;
-void *g_context = nullptr;
-TalvernPluginDeviceCallback g_callback = nullptr;
+HostSubscriber g_subscriber;
 } // namespace
 
 HostSubscriber currentSubscriber() noexcept
 {
     const QMutexLocker locker(&g_subscriberMutex);
-    return { g_context, g_callback };
+    return g_subscriber;
 }
 
-void setSubscriber(void *context, TalvernPluginDeviceCallback callback) noexcept
+void setSubscriber(const HostSubscriber &subscriber) noexcept
 {
     const QMutexLocker locker(&g_subscriberMutex);
-    g_context = context;
-    g_callback = callback;
+    g_subscriber = subscriber;
 }

@@ -8,6 +8,8 @@
 
 #include "TalvernPlugin.h"
 
+#include <qnamespace.h>
+
 #include <atomic>
 
 extern std::atomic<int32_t> g_currentPluginMode;
@@ -15,11 +17,13 @@ extern std::atomic<int32_t> g_currentPluginMode;
 constexpr int32_t PluginModeStopped = 1;
 constexpr int32_t PluginModeRunning = 2;
 
-// The host's callback and the context handed back with it.
+// The host's callback, the context handed back with it, and the thread that subscribed: the only
+// one its reports may run on.
 struct HostSubscriber
 {
     void *context = nullptr;
     TalvernPluginDeviceCallback callback = nullptr;
+    Qt::HANDLE thread = nullptr;
 };
 HostSubscriber currentSubscriber() noexcept;
-void setSubscriber(void *context, TalvernPluginDeviceCallback callback) noexcept;
+void setSubscriber(const HostSubscriber &subscriber) noexcept;

@@ -4,13 +4,15 @@
 #include "PluginState.h"
 #include "TableOperations.h"
 
+#include <QThread>
+
 // A subscription that cannot be made (no memory for the controller or its request) is not made:
 // the previous callback stays; the next subscription tries again.
 void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCallback callback)
 {
     guardHostCall("TalvernPluginSubscribe", [&] {
         const HostSubscriber previous = currentSubscriber();
-        setSubscriber(context, callback);
+        setSubscriber({ context, callback, QThread::currentThreadId() });
         try {
             ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
             lifecycle.ensureController();
@@ -22,7 +24,7 @@ void TALVERN_CDECL TalvernPluginSubscribe(void *context, TalvernPluginDeviceCall
             lifecycle.requestOpen(true);
             lifecycle.hostCallEnds();
         } catch (...) {
-            setSubscriber(previous.context, previous.callback);
+            setSubscriber(previous);
             throw;
         }
     });
@@ -34,7 +36,7 @@ void TALVERN_CDECL TalvernPluginUnsubscribe()
     guardHostCall("TalvernPluginUnsubscribe", [] {
         ControllerLifecycle &lifecycle = ControllerLifecycle::instance();
         lifecycle.requestOpen(false);
-        setSubscriber(nullptr, nullptr);
+        setSubscriber({});
         lifecycle.hostCallEnds();
     });
 }

@@ -107,7 +107,7 @@ public:
 
 private:
     static void TALVERN_CDECL report(void *context, const char *deviceId, int32_t status);
-    void reported();
+    void reported(Qt::HANDLE subscribedOn);
     void violation(const std::string &text);
     // One host call, timed against its bound; on the failing heap, as that dimension says. The
     // checks come after the heap is whole again.
@@ -155,6 +155,14 @@ private:
     bool m_session = false; // a subscription's device access, until the last table comes back
     HostThread *m_subscriber = nullptr;
     Qt::HANDLE m_subscriberId = nullptr;
+    // Each subscription's context: the thread that made it, the only one its reports may come on
+    // (a report of an earlier subscription may still be under way on that one's thread).
+    struct Subscription
+    {
+        Run *run;
+        Qt::HANDLE thread;
+    };
+    std::vector<std::unique_ptr<Subscription>> m_subscriptions;
     std::vector<std::unique_ptr<HostThread>> m_threads;
     std::vector<Qt::HANDLE> m_reports; // the thread of each report
     int m_reportMark = 0; // the reports when the host last asked for device access
@@ -240,18 +248,19 @@ void Run::call(const char *what, int boundMs, Heap heap, bool repeatable, Call &
 
 void TALVERN_CDECL Run::report(void *context, const char *, int32_t)
 {
-    static_cast<Run *>(context)->reported();
+    const auto *subscription = static_cast<const Subscription *>(context);
+    subscription->run->reported(subscription->thread);
 }
 
 // Allocates nothing: it may run on a thread whose heap fails.
-void Run::reported()
+void Run::reported(Qt::HANDLE subscribedOn)
 {
     ++m_inCallback;
     bool gate = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_reports.push_back(QThread::currentThreadId()); // room kept beforehand
-        if (QThread::currentThreadId() != m_subscriberId)
+        if (QThread::currentThreadId() != subscribedOn)
             ++m_wrongThreadReports;
         gate = m_gateArmed && !m_gateUsed;
         m_gateUsed = m_gateUsed || gate;
@@ -338,8 +347,11 @@ void Run::perform(Action action, HostThread *on, Heap heap)
             m_subscriberId = QThread::currentThreadId();
             m_reportMark = int(m_reports.size());
             m_subscribed = m_session = true;
+            m_subscriptions.push_back(
+                std::make_unique<Subscription>(Subscription { this, m_subscriberId }));
         }
-        hostCall(0, [&] { subscribing->subscribe(this, &Run::report); });
+        Subscription *context = m_subscriptions.back().get();
+        hostCall(0, [&] { subscribing->subscribe(context, &Run::report); });
         break;
     }
     case Action::Unsubscribe:
