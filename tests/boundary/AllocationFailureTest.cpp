@@ -19,7 +19,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -67,15 +66,37 @@ extern "C" int pthread_create(pthread_t *thread, const pthread_attr_t *attribute
     return next(thread, attributes, start, argument);
 }
 
+// A host with one table and a board; at the end it gives everything back, and nothing is left.
+class AllocationFailure : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
+        g_reports = 0;
+        ASSERT_NE(table, nullptr);
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(runEventsUntil([] { return g_reports >= 1; }));
+        table->setPluginMode(1);
+        table->unsubscribe();
+        TalvernPluginFreeInstance(table);
+        ASSERT_TRUE(runEventsUntil([&] {
+            return threadCount() == threadsBefore
+                && SimulatorControl::instance().liveObjects() == 0;
+        }));
+        expectSdkAndComReleased();
+    }
+
+    const int threadsBefore = threadCount();
+    TalvernPluginInstance *table = TalvernPluginGetInstance();
+};
+
 // The worker's thread cannot be made: the subscription is refused and leaves nothing behind, and
 // the next one works.
-TEST(AllocationFailure, ASubscriptionWithoutAWorkerThreadIsRefused)
+TEST_F(AllocationFailure, ASubscriptionWithoutAWorkerThreadIsRefused)
 {
-    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
-    const int threadsBefore = threadCount();
-    g_reports = 0;
-    TalvernPluginInstance *table = TalvernPluginGetInstance();
-    ASSERT_NE(table, nullptr);
     table->setPluginMode(2);
     t_failNextThread = true;
     table->subscribe(&g_reports, &countReport);
@@ -83,38 +104,17 @@ TEST(AllocationFailure, ASubscriptionWithoutAWorkerThreadIsRefused)
     EXPECT_EQ(ControllerLifecycle::instance().state(), ControllerState::None);
     EXPECT_EQ(threadCount(), threadsBefore);
     table->subscribe(&g_reports, &countReport);
-    EXPECT_TRUE(runEventsUntil([] { return g_reports >= 1; }));
-    table->setPluginMode(1);
-    table->unsubscribe();
-    TalvernPluginFreeInstance(table);
-    ASSERT_TRUE(runEventsUntil([&] {
-        return threadCount() == threadsBefore && SimulatorControl::instance().liveObjects() == 0;
-    }));
-    expectSdkAndComReleased();
 }
 
 // The worker's wake for a mode change could not be posted: the host's next change is still acted
 // on, instead of waiting behind the change that was never woken.
-TEST(AllocationFailure, TheChangeAfterAWakeQtCouldNotPostIsActedOn)
+TEST_F(AllocationFailure, TheChangeAfterAWakeQtCouldNotPostIsActedOn)
 {
-    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 3) });
-    const int threadsBefore = threadCount();
-    g_reports = 0;
-    TalvernPluginInstance *table = TalvernPluginGetInstance();
-    ASSERT_NE(table, nullptr);
     table->subscribe(&g_reports, &countReport);
     t_failNextPost = true;
     table->setPluginMode(2);
     EXPECT_FALSE(t_failNextPost); // the plug-in did post, and that post failed
     table->setPluginMode(1);
     table->setPluginMode(2);
-    EXPECT_TRUE(runEventsUntil([] { return g_reports >= 1; }));
-    table->setPluginMode(1);
-    table->unsubscribe();
-    TalvernPluginFreeInstance(table);
-    ASSERT_TRUE(runEventsUntil([&] {
-        return threadCount() == threadsBefore && SimulatorControl::instance().liveObjects() == 0;
-    }));
-    expectSdkAndComReleased();
 }
 #endif

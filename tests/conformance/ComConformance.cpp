@@ -84,6 +84,12 @@ void apartments()
     check("CoCreateInstance on a thread without COM", elsewhere, static_cast<HRESULT>(0x800401F0u));
 }
 
+// The byte count in front of a BSTR's characters.
+long long prefixOf(BSTR text)
+{
+    return reinterpret_cast<const std::uint32_t *>(text)[-1];
+}
+
 void strings()
 {
     const OLECHAR withNul[] = TEXT16("ab\0cd");
@@ -91,11 +97,19 @@ void strings()
     check("SysStringLen over an embedded NUL", static_cast<long long>(SysStringLen(text)), 5LL);
     check("character after the embedded NUL", static_cast<long long>(text[3]), 99LL);
     check("terminator after the length", static_cast<long long>(text[5]), 0LL);
+    check("length prefix in bytes", prefixOf(text), 10LL);
+    SysFreeString(text);
+    text = SysAllocString(withNul);
+    check("SysAllocString stops at the first NUL", static_cast<long long>(SysStringLen(text)), 2LL);
+    check("its length prefix", prefixOf(text), 4LL);
     SysFreeString(text);
     BSTR empty = SysAllocString(TEXT16(""));
     check("empty BSTR is a string", static_cast<long long>(empty != nullptr), 1LL);
     check("SysStringLen of the empty BSTR", static_cast<long long>(SysStringLen(empty)), 0LL);
+    check("its terminator", static_cast<long long>(empty[0]), 0LL);
     SysFreeString(empty);
+    check("SysAllocString of null", static_cast<long long>(SysAllocString(nullptr) != nullptr),
+          0LL);
     check("SysStringLen of the null BSTR", static_cast<long long>(SysStringLen(nullptr)), 0LL);
     SysFreeString(nullptr); // must simply return
     BSTR name = SysAllocString(TEXT16("Mainboard_Master"));

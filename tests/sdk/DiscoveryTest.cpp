@@ -149,27 +149,6 @@ TEST_F(Discovery, OpeningEnumeratesAndClosingStops)
     EXPECT_EQ(worker.connectedDeviceIds(), QList<QByteArray> { norvaneMotherboardId });
 }
 
-TEST_F(Discovery, SeveralMotherboardsBecomeOneDeviceWithContinuedIds)
-{
-    useScenario(boards({ 4, 3, 2 }));
-    const Enumerated opened;
-    ASSERT_EQ(opened.store.devices().keys(), QList<QByteArray> { norvaneMotherboardId });
-    const std::vector<int> all { base,     base + 1, base + 2, base + 3, base + 4,
-                                 base + 5, base + 6, base + 7, base + 8 };
-    EXPECT_EQ(ledIds(opened.device()), std::vector<std::vector<int>>(3, all));
-    EXPECT_EQ(
-        opened.subDeviceRanges(),
-        (std::vector<std::pair<int, int>> { { base + 4, base + 7 }, { base + 7, base + 9 } }));
-    EXPECT_EQ(
-        log.texts(category, QtDebugMsg).filter(QStringLiteral("enumerateMultipleMotherboards()")),
-        (QStringList { QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
-                                      "#0; ledsMap.size(): 3; ledPositions.size(): 3; "
-                                      "deviceViews[0].ledZones.size(): \"3\""),
-                       QStringLiteral("enumerateMultipleMotherboards(): additional_motherboard "
-                                      "#1; ledsMap.size(): 2; ledPositions.size(): 2; "
-                                      "deviceViews[0].ledZones.size(): \"2\"") }));
-}
-
 // One light of a further board cannot be read: it keeps its position, but its id is left out of
 // the zones and the LED map, and every other LED keeps its own id, so colours still reach the LED
 // they were meant for.
