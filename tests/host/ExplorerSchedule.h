@@ -8,7 +8,6 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace explorer {
 

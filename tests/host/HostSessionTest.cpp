@@ -3,7 +3,6 @@
 #include "HostFixture.h"
 
 #include <atomic>
-#include <cstring>
 
 namespace {
 

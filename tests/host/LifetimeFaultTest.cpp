@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <future>
-#include <mutex>
 #include <thread>
 
 #ifndef _WIN32

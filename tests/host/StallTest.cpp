@@ -6,7 +6,6 @@
 // runs under wine on two busy cores), never speed targets.
 #include "HostFixture.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -54,9 +53,8 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    // The slowest call since the last reset.
+    // The slowest call so far.
     Milliseconds slowest() const { return Milliseconds(m_slowest.load()); }
-    void resetSlowest() { m_slowest = 0; }
     int frames() const { return m_frames.load(); }
 
 private:
