@@ -24,7 +24,7 @@ struct Apartment
 };
 
 thread_local Apartment t_apartment;
-std::atomic<int> g_outstandingInits{0};
+std::atomic<int> g_outstandingInits { 0 };
 
 struct Registration
 {
@@ -34,7 +34,9 @@ struct Registration
 };
 
 // Process-wide activation state. Loaded server libraries stay loaded for the life of the
-// process, as ole32 keeps them until the last apartment closes.
+// process, as ole32 keeps them until the last apartment closes. Never destroyed: as with ole32's,
+// it lasts until the process is gone, and a thread that creates an object while the process exits
+// (on Linux other threads run on through the static destructors) must still find it.
 struct Activation
 {
     std::mutex mutex;
@@ -45,8 +47,8 @@ struct Activation
 
 Activation &activation()
 {
-    static Activation instance;
-    return instance;
+    static Activation *const instance = new Activation;
+    return *instance;
 }
 
 int hexValue(char c)
@@ -119,10 +121,11 @@ std::string registeredServerPath(REFCLSID clsid)
         if (line.empty())
             continue;
         const auto gap = line.find_first_of(" \t");
-        CLSID lineClsid{};
-        const std::string path = gap == std::string::npos ? std::string() : trimmed(line.substr(gap));
-        if (gap == std::string::npos || !parseClsid(line.substr(0, gap), &lineClsid)
-            || path.empty() || path.front() != '/') {
+        CLSID lineClsid {};
+        const std::string path =
+            gap == std::string::npos ? std::string() : trimmed(line.substr(gap));
+        if (gap == std::string::npos || !parseClsid(line.substr(0, gap), &lineClsid) || path.empty()
+            || path.front() != '/') {
             std::fprintf(stderr, "compat COM: %s:%d: expected \"{CLSID} /absolute/path\"\n",
                          fileName, lineNumber);
             continue;
@@ -200,7 +203,7 @@ STDAPI CoRegisterClassObject(REFCLSID rclsid, IUnknown *pUnk, DWORD /*dwClsConte
     std::lock_guard<std::mutex> lock(state.mutex);
     pUnk->AddRef();
     const DWORD cookie = state.nextCookie++;
-    state.registrations.push_back({cookie, rclsid, pUnk});
+    state.registrations.push_back({ cookie, rclsid, pUnk });
     *lpdwRegister = cookie;
     return S_OK;
 }
