@@ -185,11 +185,12 @@ private:
     int m_laterHold = -1;
     // The last table's bound: the stop's, or none but the slack where only a notification on
     // another thread may hold it (the first action, the held call let go as it begins).
-    int m_stopBoundMs = StopBoundMs;
+    std::atomic<int> m_stopBoundMs { StopBoundMs };
     std::shared_future<void> m_renderFrame;
     HostThread *m_renderer = nullptr;
     HostThread *m_actor = nullptr; // the first action's own thread, when it has one
-    Qt::HANDLE m_apartment = nullptr; // the first action's thread, when it has one of its own
+    // The first action's thread, when it has one of its own; the render thread reads it meanwhile.
+    std::atomic<Qt::HANDLE> m_apartment { nullptr };
 };
 
 void Run::violation(const std::string &text)
@@ -236,7 +237,7 @@ void Run::call(const char *what, int boundMs, Heap heap, bool repeatable, Call &
         violation(std::string(what) + " took " + std::to_string(took) + " ms; its bound is "
                   + std::to_string(boundMs) + " ms and " + std::to_string(SlackMs)
                   + " ms of slack");
-    if (QThread::currentThreadId() == m_apartment) {
+    if (QThread::currentThreadId() == m_apartment.load()) {
         // Still the apartment it made: a second initialisation only counts.
         const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         if (SUCCEEDED(hr))
@@ -405,7 +406,7 @@ void Run::perform(Action action, HostThread *on, Heap heap)
         // Only a notification on another thread may hold the stop once the worker is let go:
         // the stop never waits for that.
         const Clock::time_point started = Clock::now();
-        hostCall(m_stopBoundMs, [&] { m_plugin->freeTable(last); });
+        hostCall(m_stopBoundMs.load(), [&] { m_plugin->freeTable(last); });
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_session = false;
         m_letGo = m_letGo || Clock::now() - started >= std::chrono::milliseconds(900);
