@@ -8,6 +8,7 @@
 //   ordering_explorer --run COMBINATION   one combination in this process, as a child runs it
 #include "ExplorerCoverage.h"
 #include "ExplorerRun.h"
+#include "ProcessThreads.h"
 #include "StandardErrorLog.h"
 #include "simulator/SimulatorCApi.h"
 
@@ -158,11 +159,7 @@ int runChildren(const std::vector<Combination> &combinations, int jobs)
 
 int main(int argc, char **argv)
 {
-#if defined(__SANITIZE_THREAD__)
-    // ThreadSanitizer starts a thread of its own with the process's second thread: start it now,
-    // so that the thread counts see only the plug-in's threads come and go.
-    std::thread([] {}).join();
-#endif
+    startSanitizerThread();
 #ifdef _WIN32
     qInstallMessageHandler(&writeLogLineToStandardError);
 #endif

@@ -2,6 +2,15 @@
 
 #include <QStringList>
 
+#include <thread>
+
+void startSanitizerThread()
+{
+#if defined(__SANITIZE_THREAD__)
+    std::thread([] {}).join();
+#endif
+}
+
 #ifdef _WIN32
 #include "WindowsHandle.h"
 

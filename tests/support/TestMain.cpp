@@ -1,4 +1,5 @@
 // Test entry point for suites that need Qt's event loop and the substitute SDK registered.
+#include "ProcessThreads.h"
 #include "StandardErrorLog.h"
 #include "simulator/SimulatorCApi.h"
 
@@ -6,15 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 int main(int argc, char **argv)
 {
-#if defined(__SANITIZE_THREAD__)
-    // ThreadSanitizer starts a thread of its own with the process's second thread; start it now so
-    // that the tests' thread counts see only the plug-in's threads come and go.
-    std::thread([] {}).join();
-#endif
+    startSanitizerThread();
 #ifdef _WIN32
     // Under wine the program has no console: the plug-in's log lines would not show otherwise.
     qInstallMessageHandler(&writeLogLineToStandardError);
