@@ -89,6 +89,10 @@ GlintSdkController::GlintSdkController(QObject *parent)
     connect(
         &thread, &QThread::finished, worker.get(),
         [this] {
+            // A completion relayed as the stop began, after the stop dropped those queued, would
+            // hold this controller for a delivery that may never come (its thread may have ended).
+            ModuleLifetime::parkIfExiting();
+            removeQueuedCompletions();
             worker->shutDown();
             ModuleLifetime::threadEnded();
             m_workerDone.store(true);
@@ -258,9 +262,6 @@ bool GlintSdkController::stop(Deadline deadline) noexcept
     thread.quit();
     const bool ended = thread.wait(QDeadlineTimer(millisecondsLeft(deadline)))
         && m_workerDone.load() && m_workerSystemThread.waitForExit(millisecondsLeft(deadline));
-    // The worker may have relayed a last completion before it ended: nothing else would deliver it.
-    if (ended)
-        removeQueuedCompletions();
     {
         std::unique_lock<std::mutex> lock(m_holdMutex);
         m_holdsReleased.wait_until(lock, deadline, [this] { return m_waitedHolds == 0; });

@@ -5,11 +5,14 @@
 // handshake of the test's own; ctest runs each case in a process of its own, under a watchdog,
 // since a hang or a crash there ends the process.
 #include "HostFixture.h"
+#include "HostThread.h"
 #include "Watchdog.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -123,6 +126,34 @@ TEST_F(LifetimeFault, ACallbackThatEndsItsSessionAndStartsANewOneKeepsTheNewOne)
 
 namespace {
 
+// Holds the next queued call that a thread other than the test's own makes (the worker's relay of
+// a completion, the plug-in's only one) before Qt queues it, past the plug-in's own checks, until
+// the test lets it go.
+std::atomic<bool> g_holdNextRelay { false };
+Qt::HANDLE g_testThread = nullptr;
+std::promise<void> g_relayHeld;
+std::promise<void> g_relayGo;
+
+} // namespace
+
+bool QMetaObject::invokeMethodImpl(QObject *context, QtPrivate::QSlotObjectBase *slot,
+                                   Qt::ConnectionType type, void *result)
+{
+    using Invoke = bool (*)(QObject *, QtPrivate::QSlotObjectBase *, Qt::ConnectionType, void *);
+    static const auto next = reinterpret_cast<Invoke>(
+        dlsym(RTLD_NEXT,
+              "_ZN11QMetaObject16invokeMethodImplEP7QObjectPN9QtPrivate15QSlotObjectBaseEN2Qt14"
+              "ConnectionTypeEPv"));
+    if (type == Qt::QueuedConnection && QThread::currentThreadId() != g_testThread
+        && g_holdNextRelay.exchange(false)) {
+        g_relayHeld.set_value();
+        g_relayGo.get_future().wait();
+    }
+    return next(context, slot, type, result);
+}
+
+namespace {
+
 // Set by the unload-hook library's destructor to run while the dynamic loader unloads it.
 using UnloadHook = void (*)(void (*)());
 std::function<void()> g_whileUnloading;
@@ -132,6 +163,30 @@ void runWhileUnloading()
 }
 
 } // namespace
+
+// The worker relays its completion as the last table goes back: past its check that no stop has
+// begun, it is queued only once the stop has dropped the queued ones and let the worker go. The
+// subscribing thread has ended, so nothing would ever deliver it: it must go with the worker
+// rather than hold the controller, and with it the library, for good.
+TEST_F(LifetimeFault, ACompletionRelayedAsTheStopBeginsGoesWithTheWorker)
+{
+    const Watchdog watchdog("the late completion case", CaseBoundMs);
+    useScenario({ BoardScenario::withLights(QStringLiteral("Mainboard_Master"), 4) });
+    g_testThread = QThread::currentThreadId();
+    table().setPluginMode(2); // kept: the subscription opens the SDK at once
+    g_holdNextRelay = true;
+    HostThread subscriber;
+    subscriber.run([&] { table().subscribe(&recorder, &HostCallbackRecorder::callback); });
+    ASSERT_EQ(g_relayHeld.get_future().wait_for(std::chrono::seconds(30)),
+              std::future_status::ready);
+    subscriber.end();
+    plugin->freeLoadTable(); // the worker, held in the post, is let go at the stop's bound
+    g_relayGo.set_value();
+    // The worker ends once its connection is closed; only the watchdog's thread is left.
+    ASSERT_TRUE(runEventsUntil([&] { return threadCount() == threadsBeforeLoad + 1; }));
+    touchThePlugin(*plugin); // a worker let go, and ended since, goes at a later call
+    EXPECT_EQ(recorder.count(), 0);
+}
 
 // The host unloads the library without giving its table back while the worker is on its way into
 // the SDK's creation, which needs the dynamic loader: the unload must not wait for the worker
